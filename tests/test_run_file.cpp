@@ -1,0 +1,211 @@
+// Tests for running files: hostile names reach the shell as one word, other files go to xdg-open.
+#include "platform/desktop.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <vector>
+
+#include <sys/wait.h>
+
+namespace {
+
+constexpr auto kExecutable = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                             | QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther
+                             | QFileDevice::ExeOther;
+constexpr auto kPlain = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+                        | QFileDevice::ReadOther;
+
+// Names a shell would split, expand, run or take as an option if the path were spliced into its text.
+const std::vector<QString> kHostileNames{
+    "say \"hi\"",      "it's",           "$(touch pwned)", "`touch pwned`",   "; touch pwned",
+    "& touch pwned",   "two\nlines",     "-x",             " spaced  name ",  "'; touch pwned; '",
+    "\"$(touch pwned)", "*",             "back\\slash",    "$HOME",           "| touch pwned",
+};
+
+std::string local(const QString& path)
+{
+    return path.toLocal8Bit().toStdString();
+}
+
+// Each test works in its own directory, also the working directory, so anything a misread name
+// creates lands where the test looks.
+class RunFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_oldCwd = QDir::currentPath();
+        m_oldPath = qgetenv("PATH");
+        ASSERT_TRUE(m_dir.isValid() && m_bin.isValid());
+        ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
+    }
+
+    void TearDown() override
+    {
+        QDir::setCurrent(m_oldCwd);
+        qputenv("PATH", m_oldPath);
+        expectNoChildrenLeft();
+    }
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    void writeFile(const QString& name, const QByteArray& text, QFileDevice::Permissions permissions)
+    {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << local(name);
+        file.write(text);
+        file.close();
+        ASSERT_TRUE(file.setPermissions(permissions));
+    }
+
+    // A script that appends one "x" to its marker, so a marker holding "x" means it ran exactly once.
+    void writeScript(const QString& name, const QString& marker, const QByteArray& before = "#!/bin/sh\n")
+    {
+        writeFile(name, before + "printf x >> '" + path(marker).toLocal8Bit() + "'\n", kExecutable);
+    }
+
+    QByteArray contents(const QString& name) const
+    {
+        QFile file(path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+    QSet<QString> entries() const
+    {
+        const QStringList list = QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
+                                                              | QDir::NoDotAndDotDot);
+        return QSet<QString>(list.begin(), list.end());
+    }
+
+    // Puts a stand-in xdg-open first on PATH that writes its argument count, then each argument
+    // followed by a NUL, to a file.
+    void installFakeXdgOpen()
+    {
+        QFile fake(m_bin.filePath("xdg-open"));
+        ASSERT_TRUE(fake.open(QIODevice::WriteOnly));
+        const QByteArray record = m_bin.filePath("args").toLocal8Bit();
+        fake.write("#!/bin/sh\nprintf '%s\\n' \"$#\" > '" + record + "'\nprintf '%s\\0' \"$@\" >> '" + record
+                   + "'\n");
+        fake.close();
+        ASSERT_TRUE(fake.setPermissions(kExecutable));
+        hideSystemXdgOpen();
+    }
+
+    // PATH holds only the test's bin directory, so no xdg-open of the machine's is reached.
+    void hideSystemXdgOpen() { qputenv("PATH", m_bin.path().toLocal8Bit()); }
+
+    QByteArray xdgOpenArgs() const
+    {
+        QFile file(m_bin.filePath("args"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<not called>");
+    }
+
+    static QByteArray oneArgument(const QString& arg) { return "1\n" + arg.toLocal8Bit() + '\0'; }
+
+    static void expectNoChildrenLeft()
+    {
+        errno = 0;
+        EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "a child was left behind";
+        EXPECT_EQ(errno, ECHILD);
+    }
+
+    QTemporaryDir m_dir;
+    QTemporaryDir m_bin;
+    QString m_oldCwd;
+    QByteArray m_oldPath;
+};
+
+TEST_F(RunFile, HostileNamesRunAsOneWordExactlyOnce)
+{
+    QSet<QString> expected;
+    for (std::size_t i = 0; i < kHostileNames.size(); ++i) {
+        const QString marker = QStringLiteral("marker%1").arg(i);
+        writeScript(kHostileNames[i], marker);
+        expected << kHostileNames[i] << marker;
+    }
+    for (const QString& name : kHostileNames)
+        platform::runFile(local(path(name)));
+    for (std::size_t i = 0; i < kHostileNames.size(); ++i)
+        EXPECT_EQ(contents(QStringLiteral("marker%1").arg(i)), "x") << local(kHostileNames[i]);
+    EXPECT_EQ(entries(), expected);
+}
+
+TEST_F(RunFile, RelativeNamesAreTakenFromTheWorkingDirectoryNotAsOptions)
+{
+    const std::vector<QString> names{"-x", "--help", "-c touch pwned", "plain name"};
+    QSet<QString> expected;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        writeScript(names[i], QStringLiteral("marker%1").arg(i));
+        expected << names[i] << QStringLiteral("marker%1").arg(i);
+    }
+    for (const QString& name : names)
+        platform::runFile(local(name));
+    for (std::size_t i = 0; i < names.size(); ++i)
+        EXPECT_EQ(contents(QStringLiteral("marker%1").arg(i)), "x") << local(names[i]);
+    EXPECT_EQ(entries(), expected);
+}
+
+TEST_F(RunFile, ScriptWithoutInterpreterLineRunsThroughTheShell)
+{
+    writeScript("no shebang", "marker", "");
+    platform::runFile(local(path("no shebang")));
+    EXPECT_EQ(contents("marker"), "x");
+}
+
+TEST_F(RunFile, ReturnsOnlyWhenTheScriptHasFinished)
+{
+    writeScript("slow", "marker", "#!/bin/sh\nsleep 0.3\n");
+    platform::runFile(local(path("slow")));
+    EXPECT_EQ(contents("marker"), "x");
+}
+
+TEST_F(RunFile, FileWithoutExecutePermissionGoesToXdgOpenAsOneArgument)
+{
+    installFakeXdgOpen();
+    const QString name = "notes 'it's' $(touch pwned);\n`touch pwned` & \"x\".txt";
+    // Were the file run by the shell instead of opened, it would leave a marker.
+    writeFile(name, "printf x > '" + path("marker").toLocal8Bit() + "'\n", kPlain);
+    platform::runFile(local(path(name)));
+    EXPECT_EQ(xdgOpenArgs(), oneArgument(path(name)));
+    EXPECT_EQ(entries(), QSet<QString>{name});
+}
+
+TEST_F(RunFile, RelativeFileForXdgOpenIsNotTakenAsAnOption)
+{
+    installFakeXdgOpen();
+    writeFile("--help.txt", "text\n", kPlain);
+    platform::runFile("--help.txt");
+    EXPECT_EQ(xdgOpenArgs(), oneArgument("./--help.txt"));
+}
+
+TEST_F(RunFile, DirectoryGoesToXdgOpenAndRunsNothing)
+{
+    installFakeXdgOpen();
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("folder; touch pwned"));
+    platform::runFile(local(path("folder; touch pwned")));
+    EXPECT_EQ(xdgOpenArgs(), oneArgument(path("folder; touch pwned")));
+    EXPECT_EQ(entries(), QSet<QString>{"folder; touch pwned"});
+}
+
+TEST_F(RunFile, MissingXdgOpenIsSkippedQuietly)
+{
+    hideSystemXdgOpen();
+    writeFile("notes.txt", "text\n", kPlain);
+    platform::runFile(local(path("notes.txt")));
+    EXPECT_EQ(xdgOpenArgs(), "<not called>");
+    EXPECT_EQ(entries(), QSet<QString>{"notes.txt"});
+}
+
+TEST_F(RunFile, EmptyPathDoesNothing)
+{
+    installFakeXdgOpen();
+    platform::runFile("");
+    EXPECT_EQ(xdgOpenArgs(), "<not called>");
+    EXPECT_TRUE(entries().isEmpty());
+}
+
+} // namespace
