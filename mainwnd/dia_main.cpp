@@ -1,0 +1,238 @@
+// The main window's life: building, initialisation, closing with or without saving, About and help.
+#include "mainwnd/dia_main.h"
+
+#include "mainwnd/about_box.h"
+#include "mainwnd/help_window.h"
+#include "platform/desktop.h"
+#include "platform/dialog_builder.h"
+#include "platform/format.h"
+#include "platform/scroll_bar.h"
+#include "res/resource.h"
+#include "res/templates.h"
+#include "tasks/task_file.h"
+
+#include <QCloseEvent>
+#include <QIcon>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeView>
+
+namespace {
+
+constexpr platform::CommandEntry<CDia_Main> kCommands[] = {
+    {IDC_START, &CDia_Main::OnStartStop},
+    {IDC_CLEAR, &CDia_Main::OnClear},
+    {ID_HELP, &CDia_Main::OnHelp},
+    {IDC_SHOWLIST, &CDia_Main::OnShowList},
+    {IDC_NEW, &CDia_Main::OnNew},
+    {IDC_EDIT, &CDia_Main::OnEdit},
+    {IDC_REMOVE, &CDia_Main::OnRemove},
+    {IDC_MAIN_OK, &CDia_Main::OnOK},
+    {IDCANCEL, &CDia_Main::OnCancel},
+};
+
+} // namespace
+
+CDia_Main::CDia_Main(QWidget* parent) : QDialog(parent)
+{
+    // A fixed-size window with a minimize box and no maximize box.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    platform::buildDialog(this, res::kMainDialog);
+    setFixedWidth(width());
+    bindControls();
+    platform::guarded(this, [this] { OnInitDialog(); });
+}
+
+CDia_Main::~CDia_Main() = default;
+
+void CDia_Main::bindControls()
+{
+    platform::bindCommands<CDia_Main>(this, kCommands);
+    connect(scrollBar(), &platform::ScrollBar::scrolled, this, [this](int code, int thumbPosition) {
+        platform::guarded(this, [&] { OnHScroll(code, thumbPosition); });
+    });
+}
+
+void CDia_Main::OnInitDialog()
+{
+    setWindowIcon(applicationIcon());
+    SetUpListView();
+    CreateClockFont();
+    SetUpScrollBar();
+    m_bRunning = false;
+    m_bListShown = false;
+    m_rectClock = QRect(QPoint(10, 10), QPoint(399, 99));
+    OnClear();
+    SetOuterHeight(kCollapsedHeight);
+    LoadTasks();
+    m_nSelected = -1;
+    Refill();
+    scrollBar()->setFocus();
+}
+
+QTreeView* CDia_Main::listView() const
+{
+    return platform::control<QTreeView>(this, IDC_LIST);
+}
+
+platform::ScrollBar* CDia_Main::scrollBar() const
+{
+    return platform::control<platform::ScrollBar>(this, IDC_PRESET);
+}
+
+bool CDia_Main::IsSelected() const
+{
+    const QItemSelectionModel* selection = listView()->selectionModel();
+    return selection && selection->hasSelection();
+}
+
+void CDia_Main::LoadTasks()
+{
+    tasks::loadTasks(tasks::kTaskFileName, m_tasks, m_taskShown);
+}
+
+bool CDia_Main::SaveTasks()
+{
+    if (tasks::saveTasks(tasks::kTaskFileName, m_tasks))
+        return true;
+    m_strText = platform::format("Can not create an archive file: \n\n%s", tasks::kTaskFileName);
+    platform::desktop().messageBox(this, m_strText, platform::MessageIcon::None);
+    return false;
+}
+
+void CDia_Main::OnOK()
+{
+    if (SaveTasks())
+        done(QDialog::Accepted);
+}
+
+void CDia_Main::OnClose()
+{
+    OnOK();
+}
+
+void CDia_Main::OnCancel()
+{
+    QDialog::reject();
+}
+
+void CDia_Main::OnEnter()
+{
+    // Enter never closes the main window.
+}
+
+void CDia_Main::OnSysCommand(int id)
+{
+    if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+        CDia_About about(this);
+        about.exec();
+    }
+}
+
+void CDia_Main::OnHelp()
+{
+    if (!m_helpWindow)
+        m_helpWindow = createHelpWindow(this);
+    m_helpWindow->show();
+    m_helpWindow->raise();
+    m_helpWindow->activateWindow();
+}
+
+QMenu* CDia_Main::CreateSystemMenu()
+{
+    auto* menu = new QMenu(this);
+    menu->addAction(QStringLiteral("Mi&nimize"), this, &QWidget::showMinimized);
+    menu->addAction(QStringLiteral("&Close"), this, &QWidget::close);
+    menu->addSeparator();
+    menu->addAction(QString::fromUtf8(res::kAboutMenuText), this, [this] {
+        platform::guarded(this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+    });
+    return menu;
+}
+
+void CDia_Main::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu* menu = CreateSystemMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}
+
+void CDia_Main::SetOuterHeight(int height)
+{
+    m_nOuterHeight = height;
+    applyOuterHeight();
+}
+
+void CDia_Main::applyOuterHeight()
+{
+    const int frame = isWindow() && isVisible() ? frameGeometry().height() - geometry().height() : 0;
+    m_nFrameHeight = frame;
+    setFixedHeight(m_nOuterHeight - frame);
+}
+
+void CDia_Main::followFrame()
+{
+    const int frame = frameGeometry().height() - geometry().height();
+    if (frame != m_nFrameHeight && m_nOuterHeight > 0)
+        applyOuterHeight();
+}
+
+bool CDia_Main::event(QEvent* event)
+{
+    const bool handled = QDialog::event(event);
+    // The window manager reports its frame only some time after the window is shown.
+    switch (event->type()) {
+    case QEvent::Show:
+        QTimer::singleShot(300, this, [this] { followFrame(); });
+        [[fallthrough]];
+    case QEvent::Move:
+    case QEvent::WindowActivate:
+        followFrame();
+        break;
+    default:
+        break;
+    }
+    return handled;
+}
+
+void CDia_Main::paintEvent(QPaintEvent* event)
+{
+    if (platform::guarded(this, [&] { PaintClockFace(event->region()); }))
+        QDialog::paintEvent(event);
+}
+
+void CDia_Main::timerEvent(QTimerEvent*)
+{
+    platform::guarded(this, [this] { OnTimer(); });
+}
+
+void CDia_Main::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+    platform::guarded(this, [this] { OnClose(); });
+}
+
+void CDia_Main::reject()
+{
+    platform::guarded(this, [this] { OnCancel(); });
+}
+
+void CDia_Main::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // A focused push button has already taken its own Enter; anything else lands here.
+        platform::guarded(this, [this] { OnEnter(); });
+        return;
+    case Qt::Key_F1:
+        platform::guarded(this, [this] { OnHelp(); });
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}

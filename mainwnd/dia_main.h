@@ -1,0 +1,115 @@
+// The main window: the clock, the countdown engine, the task list and the window's life.
+#pragma once
+
+#include "tasks/task_list.h"
+
+#include <QDialog>
+#include <QFont>
+#include <QRect>
+
+#include <cstdint>
+#include <string>
+
+class QMenu;
+class QRegion;
+class QTreeView;
+class TaskTableModel;
+
+namespace platform {
+class ScrollBar;
+}
+
+class CDia_Main : public QDialog {
+    Q_OBJECT
+public:
+    // Colours in 0x00BBGGRR, red in the low byte.
+    static constexpr std::uint32_t COLOR_WHOLE_MINUTE = 0x0000FFFF; // yellow
+    static constexpr std::uint32_t COLOR_AT_TIME = 0x00FFFF00;      // cyan
+    static constexpr std::uint32_t COLOR_COUNT_DOWN = 0x009BFF00;   // green
+    static constexpr std::uint32_t COLOR_COUNT_UP = 0x00FFFFFF;     // white
+
+    static constexpr int kCollapsedHeight = 175;
+    static constexpr int kExpandedHeight = 500;
+
+    explicit CDia_Main(QWidget* parent = nullptr);
+    ~CDia_Main() override;
+
+    // Window life (dia_main.cpp)
+    void OnInitDialog();
+    void OnSysCommand(int id);
+    void OnEnter();
+    void OnOK();
+    void OnClose();
+    void OnCancel();
+    void OnHelp();
+    void LoadTasks();
+    bool SaveTasks();
+    // Whether the list reports any selected row; asked anew each time.
+    bool IsSelected() const;
+    // Sets the window's outer height (frame included where the window manager reports one).
+    void SetOuterHeight(int height);
+
+    // Countdown engine (engine.cpp)
+    void SetUpScrollBar();
+    void OnStartStop();
+    void OnTimer();
+    void Fire();
+    void OnHScroll(int code, int thumbPosition);
+    // Invalidates the clock rectangle and paints it before returning.
+    void RedrawClock();
+
+    // Clock face (clock_face.cpp)
+    void CreateClockFont();
+    // Paints the face for a paint of the main window itself; `region` is what that paint covers.
+    void PaintClockFace(const QRegion& region);
+
+    // Task list and its commands (list_view.cpp)
+    void SetUpListView();
+    void Refill();
+    void OnItemChanged(int row);
+    void OnListKeyDown(int key);
+    void OnListDoubleClick(int row);
+    void OnNew();
+    void OnEdit();
+    void OnRemove();
+    void OnClear();
+    void OnShowList();
+
+    // The window menu offered by a right click: the desktop owns the real system menu.
+    QMenu* CreateSystemMenu();
+    QTreeView* listView() const;
+    platform::ScrollBar* scrollBar() const;
+
+    // Run-time state, owned by value for the window's whole life.
+    bool m_bRunning = false;
+    bool m_bListShown = false;
+    bool m_bBlinkOn = false;
+    int m_nSelected = -1;
+    std::string m_strText;
+    QRect m_rectClock;
+    QFont m_fontClock;
+    std::int64_t m_spanCounter = 0;
+    TaskRecord m_taskShown;
+    TaskRecord m_taskActive;
+    TaskList m_tasks;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool event(QEvent* event) override;
+    void reject() override;
+
+private:
+    void bindControls();
+    void applyOuterHeight();
+    void followFrame();
+
+    int m_nTimerId = 0;      // the window timer while a run is in progress, else 0
+    int m_nOuterHeight = 0;  // the outer height last asked for
+    int m_nFrameHeight = -1; // the frame height it was applied with
+    TaskTableModel* m_listModel = nullptr;
+    QWidget* m_helpWindow = nullptr;
+};

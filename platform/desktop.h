@@ -1,0 +1,49 @@
+// The one seam between the windows and the outside world: clock, tone, running files, message boxes,
+// the file-open dialog. Tests install a recording fake in place of the real desktop.
+#pragma once
+
+#include "platform/clock.h"
+
+#include <optional>
+#include <string>
+
+class QWidget;
+
+namespace platform {
+
+enum class MessageIcon { None, Information, Error };
+
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+    virtual Time now() = 0;
+    // Plays a tone and returns when it has played.
+    virtual void beep(int hz, int ms) = 0;
+    // Hands the file to the shell (or the default application) and returns when the command does.
+    virtual void runFile(const std::string& path) = 0;
+    // A modal message box with an OK button.
+    virtual void messageBox(QWidget* parent, const std::string& text, MessageIcon icon) = 0;
+    // A modal open dialog for one existing file; the full path, or nothing when cancelled.
+    virtual std::optional<std::string> chooseFileToOpen(QWidget* parent) = 0;
+};
+
+// The desktop in use: the real one unless a test installed another.
+Desktop& desktop();
+
+// Installs a desktop for the life of this object (tests), restoring the previous one afterwards.
+class DesktopOverride {
+public:
+    explicit DesktopOverride(Desktop& replacement);
+    ~DesktopOverride();
+    DesktopOverride(const DesktopOverride&) = delete;
+    DesktopOverride& operator=(const DesktopOverride&) = delete;
+
+private:
+    Desktop* m_previous;
+};
+
+// The real services behind the seam.
+void beep(int hz, int ms);
+void runFile(const std::string& path);
+
+} // namespace platform

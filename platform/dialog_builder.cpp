@@ -1,0 +1,136 @@
+// Builds Qt widgets from a dialog template.
+#include "platform/dialog_builder.h"
+
+#include "platform/plain_radio.h"
+#include "platform/scroll_bar.h"
+
+#include <QDateTimeEdit>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTreeView>
+
+namespace platform {
+
+namespace {
+
+const char* const kIdProperty = "controlId";
+
+QWidget* makeButton(const ControlTemplate& c, QWidget* parent)
+{
+    auto* button = new QPushButton(QString::fromUtf8(c.caption), parent);
+    button->setDefault(c.kind == ControlKind::DefPushButton);
+    return button;
+}
+
+QWidget* makeListView(const ControlTemplate& c, QWidget* parent)
+{
+    auto* view = new QTreeView(parent);
+    view->setRootIsDecorated(false);
+    view->setUniformRowHeights(true);
+    view->setAllColumnsShowFocus(true);
+    view->setSelectionMode((c.style & MultiSelect) ? QAbstractItemView::ExtendedSelection
+                                                   : QAbstractItemView::SingleSelection);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setFrameShape((c.style & Border) ? QFrame::StyledPanel : QFrame::NoFrame);
+    return view;
+}
+
+QWidget* makeEdit(const ControlTemplate& c, QWidget* parent)
+{
+    if (c.style & Multiline) {
+        auto* edit = new QPlainTextEdit(parent);
+        edit->setTabChangesFocus(true);
+        edit->setLineWrapMode((c.style & AutoHScroll) ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
+        edit->setVerticalScrollBarPolicy((c.style & VScroll) ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+        return edit;
+    }
+    auto* edit = new QLineEdit(parent);
+    if (c.style & CenterText)
+        edit->setAlignment(Qt::AlignCenter);
+    edit->setFrame(c.style & Border);
+    return edit;
+}
+
+QWidget* makePicker(const ControlTemplate& c, QWidget* parent)
+{
+    auto* picker = new QDateTimeEdit(parent);
+    picker->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
+    if (c.style & RightAlign)
+        picker->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return picker;
+}
+
+QWidget* makeControl(const ControlTemplate& c, QWidget* parent)
+{
+    const QString caption = QString::fromUtf8(c.caption);
+    switch (c.kind) {
+    case ControlKind::PushButton:
+    case ControlKind::DefPushButton:
+        return makeButton(c, parent);
+    case ControlKind::HScrollBar:
+        return new ScrollBar(parent);
+    case ControlKind::ListView:
+        return makeListView(c, parent);
+    case ControlKind::Edit:
+        return makeEdit(c, parent);
+    case ControlKind::RadioButton: {
+        auto* radio = new PlainRadioButton(caption, parent);
+        radio->setAutoExclusive(false);
+        return radio;
+    }
+    case ControlKind::DateTimePicker:
+        return makePicker(c, parent);
+    case ControlKind::GroupBox: {
+        // Behind the controls it frames, so that it never takes their clicks.
+        auto* box = new QGroupBox(caption, parent);
+        box->lower();
+        return box;
+    }
+    case ControlKind::Label:
+    case ControlKind::Icon:
+        return new QLabel(caption, parent);
+    }
+    return nullptr;
+}
+
+void placeControl(QWidget* widget, const ControlTemplate& c)
+{
+    const int left = duToPixelsX(c.x);
+    const int top = duToPixelsY(c.y);
+    widget->setGeometry(left, top, duToPixelsX(c.x + c.width) - left, duToPixelsY(c.y + c.height) - top);
+    widget->setEnabled(!(c.style & Disabled));
+    widget->setFocusPolicy((c.style & TabStop) ? Qt::StrongFocus : Qt::NoFocus);
+    if (c.id != kNoId) {
+        widget->setProperty(kIdProperty, c.id);
+        widget->setObjectName(QStringLiteral("ctl_%1").arg(c.id));
+    }
+}
+
+} // namespace
+
+void buildDialog(QWidget* dialog, const DialogTemplate& tmpl)
+{
+    dialog->setWindowTitle(QString::fromUtf8(tmpl.caption));
+    dialog->resize(duToPixelsX(tmpl.width), duToPixelsY(tmpl.height));
+    QWidget* previousStop = nullptr;
+    for (const ControlTemplate& c : tmpl.controls) {
+        QWidget* widget = makeControl(c, dialog);
+        placeControl(widget, c);
+        if (!(c.style & TabStop))
+            continue;
+        if (previousStop)
+            QWidget::setTabOrder(previousStop, widget);
+        previousStop = widget;
+    }
+}
+
+QWidget* findControl(const QWidget* dialog, int id)
+{
+    return dialog->findChild<QWidget*>(QStringLiteral("ctl_%1").arg(id), Qt::FindDirectChildrenOnly);
+}
+
+} // namespace platform

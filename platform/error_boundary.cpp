@@ -1,0 +1,37 @@
+// Turns an exception that escaped a handler into the message box the user sees.
+#include "platform/error_boundary.h"
+
+#include "platform/desktop.h"
+#include "platform/errors.h"
+#include "platform/format.h"
+
+#include <exception>
+#include <new>
+
+namespace platform {
+
+std::string describeCurrentException()
+{
+    try {
+        throw;
+    } catch (const Error& error) {
+        return error.userMessage();
+    } catch (const std::bad_alloc&) {
+        return "Out of memory.";
+    } catch (const std::exception& error) {
+        return format("An unexpected error occurred: %s.", error.what());
+    } catch (...) {
+        return "An unknown error occurred.";
+    }
+}
+
+void reportCurrentException(QWidget* parent) noexcept
+{
+    try {
+        desktop().messageBox(parent, describeCurrentException(), MessageIcon::Error);
+    } catch (...) {
+        // Reporting must never throw into the event loop; there is nothing more to tell.
+    }
+}
+
+} // namespace platform

@@ -1,0 +1,58 @@
+// The desktop as the user has it: system clock, ALSA tone, shell, Qt message boxes and file dialog.
+#include "platform/desktop.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace platform {
+
+namespace {
+
+QMessageBox::Icon toQtIcon(MessageIcon icon)
+{
+    switch (icon) {
+    case MessageIcon::Information:
+        return QMessageBox::Information;
+    case MessageIcon::Error:
+        return QMessageBox::Critical;
+    case MessageIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+class RealDesktop final : public Desktop {
+public:
+    Time now() override { return systemNow(); }
+    void beep(int hz, int ms) override { platform::beep(hz, ms); }
+    void runFile(const std::string& path) override { platform::runFile(path); }
+
+    void messageBox(QWidget* parent, const std::string& text, MessageIcon icon) override
+    {
+        QMessageBox box(toQtIcon(icon), QStringLiteral("Pelmora"), QString::fromLocal8Bit(text),
+                        QMessageBox::Ok, parent);
+        box.exec();
+    }
+
+    std::optional<std::string> chooseFileToOpen(QWidget*) override
+    {
+        // No parent, no filter, existing files only, Qt's own dialog on every desktop.
+        QFileDialog dialog(nullptr, QStringLiteral("Open"));
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return dialog.selectedFiles().first().toLocal8Bit().toStdString();
+    }
+};
+
+} // namespace
+
+Desktop& realDesktop()
+{
+    static RealDesktop instance;
+    return instance;
+}
+
+} // namespace platform

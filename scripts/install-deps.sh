@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Pelmora need, when any is missing.
+set -euo pipefail
+packages=(
+  g++ make cmake pkg-config ccache tzdata
+  qt6-base-dev libasound2-dev alsa-utils libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation
+  xvfb openbox xdotool x11-utils wmctrl
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installing missing packages: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

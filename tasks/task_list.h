@@ -1,0 +1,22 @@
+// The ordered list of stored tasks; index i is row i of the list and record i of the task file.
+#pragma once
+
+#include "tasks/task_record.h"
+
+#include <vector>
+
+class TaskList {
+public:
+    int Count() const;
+    void Append(const TaskRecord& record);
+    // Checked access: an index outside 0..Count()-1 raises platform::InvalidArgumentError.
+    const TaskRecord& At(int index) const;
+    TaskRecord& At(int index);
+    // Removes the record at a checked index; later records move up one place.
+    void RemoveAt(int index);
+    void Reserve(int count);
+
+private:
+    void check(int index) const;
+    std::vector<TaskRecord> m_records;
+};

@@ -1,0 +1,211 @@
+// The main window's life: its layout at start, closing with and without saving, Enter, About.
+#include "mainwnd/about_box.h"
+#include "mainwnd/dia_main.h"
+#include "platform/fake_desktop.h"
+#include "platform/scroll_bar.h"
+#include "temp_work_dir.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <gtest/gtest.h>
+
+namespace {
+
+// One beep task of 1000 Hz / 100 ms with the description "a": the bytes a save writes for it.
+const QByteArray kOneTaskFile = QByteArray::fromHex("0000e803000064000000"
+                                                    "0161"
+                                                    "00"
+                                                    "0000000000000000"
+                                                    "0a00000000000000"
+                                                    "00000000");
+
+TaskRecord extraTask()
+{
+    TaskRecord task;
+    task.nBeepHz = 440;
+    task.nBeepMs = 50;
+    task.strDescription = "added";
+    return task;
+}
+
+QPushButton* button(CDia_Main& window, const char* caption)
+{
+    for (auto* b : window.findChildren<QPushButton*>())
+        if (b->text() == QLatin1String(caption))
+            return b;
+    return nullptr;
+}
+
+} // namespace
+
+class MainWindowLife : public ::testing::Test {
+protected:
+    platform::FakeDesktop fake;
+    TempWorkDir dir;
+};
+
+TEST_F(MainWindowLife, OpensCollapsedWithItsControlsAndLoadsTheTasks)
+{
+    TempWorkDir::write("TASKS.BIN", kOneTaskFile);
+    CDia_Main window;
+    window.show();
+    EXPECT_EQ(window.frameGeometry().height(), CDia_Main::kCollapsedHeight);
+    EXPECT_EQ(button(window, "Show List")->text(), "Show List");
+    EXPECT_EQ(window.m_tasks.Count(), 1);
+    EXPECT_EQ(window.m_tasks.At(0).strDescription, "a");
+    EXPECT_EQ(window.m_tasks.At(0).spanDelay, 10);
+    EXPECT_EQ(window.m_nSelected, -1);
+    EXPECT_FALSE(window.m_bRunning);
+    EXPECT_FALSE(window.m_bListShown);
+    EXPECT_EQ(window.m_rectClock, QRect(QPoint(10, 10), QPoint(399, 99)));
+    for (const char* caption : {"START", "Clear", "&Help", "Show List", "New", "Edit", "Remove", "OK", "Cancel"})
+        EXPECT_NE(button(window, caption), nullptr) << caption;
+    EXPECT_TRUE(fake.messages.empty());
+}
+
+TEST_F(MainWindowLife, TabVisitsEveryControlInTemplateOrderStartingAtTheScrollBar)
+{
+    CDia_Main window;
+    window.show();
+    QApplication::setActiveWindow(&window);
+    EXPECT_EQ(QApplication::focusWidget(), window.scrollBar());
+    const QStringList order = {"ctl_1002", "ctl_1001", "ctl_1003", "ctl_57670", "ctl_1005", "ctl_1004",
+                               "ctl_1006", "ctl_1007", "ctl_1008", "ctl_1025", "ctl_2"};
+    QWidget* widget = window.scrollBar();
+    for (int i = 1; i < order.size(); ++i) {
+        widget = widget->nextInFocusChain();
+        while (widget->focusPolicy() == Qt::NoFocus || widget->parentWidget() != &window)
+            widget = widget->nextInFocusChain();
+        EXPECT_EQ(widget->objectName(), order[i]);
+    }
+}
+
+TEST_F(MainWindowLife, ShowListTogglesHeightAndCaption)
+{
+    CDia_Main window;
+    window.show();
+    window.OnShowList();
+    EXPECT_EQ(window.frameGeometry().height(), CDia_Main::kExpandedHeight);
+    EXPECT_EQ(button(window, "Hide List")->isVisible(), true);
+    window.OnShowList();
+    EXPECT_EQ(window.frameGeometry().height(), CDia_Main::kCollapsedHeight);
+    EXPECT_NE(button(window, "Show List"), nullptr);
+}
+
+TEST_F(MainWindowLife, EscapeAndCancelCloseWithoutSaving)
+{
+    TempWorkDir::write("TASKS.BIN", kOneTaskFile);
+    CDia_Main window;
+    window.show();
+    window.m_tasks.Append(extraTask());
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(window.result(), QDialog::Rejected);
+    EXPECT_EQ(TempWorkDir::read("TASKS.BIN"), kOneTaskFile);
+
+    CDia_Main second;
+    second.show();
+    second.m_tasks.Append(extraTask());
+    button(second, "Cancel")->click();
+    EXPECT_FALSE(second.isVisible());
+    EXPECT_EQ(TempWorkDir::read("TASKS.BIN"), kOneTaskFile);
+}
+
+TEST_F(MainWindowLife, OkAndTheCloseBoxSaveTheSameBytes)
+{
+    TempWorkDir::write("TASKS.BIN", kOneTaskFile);
+    QByteArray savedByOk;
+    {
+        CDia_Main window;
+        window.show();
+        window.m_tasks.Append(extraTask());
+        button(window, "OK")->click();
+        EXPECT_FALSE(window.isVisible());
+        EXPECT_EQ(window.result(), QDialog::Accepted);
+        savedByOk = TempWorkDir::read("TASKS.BIN");
+        EXPECT_TRUE(savedByOk.startsWith(kOneTaskFile));
+        EXPECT_GT(savedByOk.size(), kOneTaskFile.size());
+    }
+    TempWorkDir::write("TASKS.BIN", kOneTaskFile);
+    CDia_Main window;
+    window.show();
+    window.m_tasks.Append(extraTask());
+    EXPECT_TRUE(window.close());
+    EXPECT_EQ(window.result(), QDialog::Accepted);
+    EXPECT_EQ(TempWorkDir::read("TASKS.BIN"), savedByOk);
+}
+
+TEST_F(MainWindowLife, AnEmptyListSavesAnEmptyFileAndAMissingFileStartsEmpty)
+{
+    CDia_Main window;
+    window.show();
+    EXPECT_EQ(window.m_tasks.Count(), 0);
+    button(window, "OK")->click();
+    EXPECT_EQ(TempWorkDir::read("TASKS.BIN"), QByteArray());
+    EXPECT_TRUE(fake.messages.empty());
+}
+
+TEST_F(MainWindowLife, ASaveThatCannotCreateTheFileKeepsTheWindowOpen)
+{
+    // A directory in the file's place cannot be replaced by a file, even by root.
+    ASSERT_TRUE(QDir().mkdir("TASKS.BIN"));
+    CDia_Main window;
+    window.show();
+    button(window, "OK")->click();
+    EXPECT_TRUE(window.isVisible());
+    ASSERT_EQ(fake.messages.size(), 1u);
+    EXPECT_EQ(fake.messages[0].text, "Can not create an archive file: \n\nTASKS.BIN");
+    EXPECT_EQ(fake.messages[0].icon, platform::MessageIcon::None);
+    window.close();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(fake.messages.size(), 2u);
+    button(window, "Cancel")->click();
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(MainWindowLife, EnterWithoutAFocusedButtonLeavesTheWindowOpen)
+{
+    CDia_Main window;
+    window.show();
+    QApplication::setActiveWindow(&window);
+    window.scrollBar()->setFocus();
+    QTest::keyClick(window.scrollBar(), Qt::Key_Return);
+    QTest::keyClick(&window, Qt::Key_Enter);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(TempWorkDir::read("TASKS.BIN"), QByteArray("<missing>"));
+}
+
+TEST_F(MainWindowLife, TheAboutItemOpensTheAboutBox)
+{
+    CDia_Main window;
+    window.show();
+    std::unique_ptr<QMenu> menu(window.CreateSystemMenu());
+    QAction* about = nullptr;
+    for (QAction* action : menu->actions())
+        if (action->text() == "&About Pelmora...")
+            about = action;
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(menu->actions().at(menu->actions().indexOf(about) - 1)->isSeparator());
+
+    QString seenTitle;
+    QString seenText;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<CDia_About*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        seenTitle = box->windowTitle();
+        for (auto* label : box->findChildren<QLabel*>())
+            seenText += label->text();
+        box->accept();
+    });
+    about->trigger();
+    EXPECT_EQ(seenTitle, "About Pelmora");
+    EXPECT_TRUE(seenText.contains("Pelmora Version 2.0"));
+    EXPECT_TRUE(window.isVisible());
+}
