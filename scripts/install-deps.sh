@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Pelmora need, when any is missing.
+# Extra package names given as arguments are installed too (make fuzz adds clang).
 set -euo pipefail
 packages=(
   g++ make cmake pkg-config ccache tzdata
   qt6-base-dev libasound2-dev alsa-utils libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation
   xvfb openbox xdotool x11-utils wmctrl
+  python3 desktop-file-utils appstream dpkg-dev file
+  "$@"
 )
 missing=()
 for p in "${packages[@]}"; do
