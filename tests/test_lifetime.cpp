@@ -136,7 +136,8 @@ TEST_F(MainWindowLife, OkAndTheCloseBoxSaveTheSameBytes)
     CDia_Main window;
     window.show();
     window.m_tasks.Append(extraTask());
-    EXPECT_TRUE(window.close());
+    window.close();
+    EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(window.result(), QDialog::Accepted);
     EXPECT_EQ(TempWorkDir::read("TASKS.BIN"), savedByOk);
 }
