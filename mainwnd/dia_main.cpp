@@ -47,7 +47,11 @@ CDia_Main::CDia_Main(QWidget* parent) : QDialog(parent)
     platform::guarded(this, [this] { OnInitDialog(); });
 }
 
-CDia_Main::~CDia_Main() = default;
+CDia_Main::~CDia_Main()
+{
+    // The list's model reads m_tasks, which is gone by the time the base class hides the window.
+    listView()->setModel(nullptr);
+}
 
 void CDia_Main::bindControls()
 {
