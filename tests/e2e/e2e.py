@@ -1,0 +1,422 @@
+"""Whole-program test kit: a private X server with openbox, the real pelmora in it, and what a person sees and hears."""
+import array
+import os
+import re
+import select
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import traceback
+import zlib
+
+PELMORA = os.environ.get("PELMORA", "")
+GRAB_SCREEN = os.environ.get("GRAB_SCREEN", "")
+RATE = 48000  # the tone's sample rate: S16_LE mono
+
+# Colours of the clock face, as (red, green, blue).
+YELLOW = (255, 255, 0)
+GREEN = (0, 255, 155)
+WHITE = (255, 255, 255)
+CYAN = (0, 255, 255)
+
+# Client coordinates of the main window's controls (dialog units * 6/4 and * 13/8), centres of the buttons.
+CLOCK_RECT = (10, 10, 399, 99)
+SCROLL_RIGHT_ARROW = (10 + 376 - 8, 112 + 9)
+BUTTON_START = (399 + 37, 11 + 11)
+BUTTON_CLEAR = (399 + 37, 42 + 11)
+BUTTON_SHOW_LIST = (399 + 37, 107 + 11)
+BUTTON_NEW = (10 + 37, 433 + 11)
+BUTTON_EDIT = (91 + 37, 433 + 11)
+BUTTON_REMOVE = (172 + 37, 433 + 11)
+BUTTON_CANCEL = (318 + 37, 433 + 11)
+BUTTON_OK = (399 + 37, 433 + 11)
+LIST_ORIGIN = (10, 143)
+
+
+class Failure(AssertionError):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def log(message):
+    print(f"[{time.strftime('%H:%M:%S')}] {message}", flush=True)
+
+
+def wait_for(what, probe, timeout=20.0, interval=0.05):
+    """Polls probe() until it returns something truthy; fails naming `what` after `timeout` seconds."""
+    deadline = time.monotonic() + timeout
+    last = None
+    while time.monotonic() < deadline:
+        last = probe()
+        if last:
+            return last
+        time.sleep(interval)
+    raise Failure(f"timed out after {timeout:.0f} s waiting for {what} (last seen: {last!r})")
+
+
+def wait_equal(what, get, expected, timeout=20.0, interval=0.05):
+    """Polls get() until it equals `expected`; fails showing the last value after `timeout` seconds."""
+    seen = []
+
+    def probe():
+        seen.append(get())
+        return seen[-1] == expected
+
+    try:
+        wait_for(what, probe, timeout, interval)
+    except Failure:
+        raise Failure(f"timed out after {timeout:.0f} s waiting for {what}: expected {expected!r}, "
+                      f"last seen {seen[-1] if seen else None!r}")
+
+
+class Desktop:
+    """Xvfb on a display number it picks itself (so tests run side by side), with openbox managing windows."""
+
+    def __init__(self, home):
+        self.processes = []
+        try:
+            self._start(home)
+        except BaseException:
+            self.close()
+            raise
+
+    def _start(self, home):
+        read_end, write_end = os.pipe()
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
+                                 "-nolisten", "tcp", "-noreset"],
+                                pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                                stderr=open(os.path.join(home, "xvfb.log"), "w"))
+        self.processes.append(xvfb)
+        os.close(write_end)
+        # Xvfb writes the number and the newline separately; closing the pipe before the newline kills it.
+        reported = b""
+        while not reported.endswith(b"\n"):
+            ready, _, _ = select.select([read_end], [], [], 30)
+            check(ready, "Xvfb did not report its display within 30 s")
+            chunk = os.read(read_end, 64)
+            check(chunk, "Xvfb ended before it reported its display")
+            reported += chunk
+        os.close(read_end)
+        number = reported.decode().strip()
+        check(number.isdigit(), f"Xvfb reported no display number: {number!r}")
+        self.display = f":{number}"
+        self.env = {k: v for k, v in os.environ.items() if not k.startswith(("QT_", "WAYLAND", "XDG_SESSION"))}
+        self.env.update(DISPLAY=self.display, HOME=home, QT_QPA_PLATFORM="xcb", LC_ALL="C.UTF-8",
+                        XDG_RUNTIME_DIR=os.path.join(home, "runtime"))
+        os.makedirs(self.env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
+        self.wm_log = open(os.path.join(home, "openbox.log"), "w")
+        self.processes.append(subprocess.Popen(["openbox"], env=self.env, stdout=self.wm_log, stderr=self.wm_log))
+        wait_for("openbox to manage the screen",
+                 lambda: "window id" in self.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], check_rc=False))
+        log(f"X server {self.display} with openbox is up")
+
+    def wm_output(self):
+        with open(self.wm_log.name) as f:
+            return f.read()
+
+    def run(self, argv, check_rc=True, timeout=20):
+        done = subprocess.run(argv, env=self.env, capture_output=True, text=True, timeout=timeout)
+        if check_rc and done.returncode != 0:
+            raise Failure(f"{' '.join(argv)} failed ({done.returncode}): {done.stderr.strip()}")
+        return done.stdout
+
+    def clients(self, pid=None):
+        """Top-level windows that openbox manages, oldest first; only those of process `pid` when given."""
+        out = self.run(["xprop", "-root", "_NET_CLIENT_LIST"], check_rc=False)
+        windows = [int(w, 16) for w in re.findall(r"0x[0-9a-f]+", out)]
+        if pid is None:
+            return windows
+        return [w for w in windows if self.pid_of(w) == pid]
+
+    def pid_of(self, window):
+        match = re.search(r"= (\d+)", self.run(["xprop", "-id", str(window), "_NET_WM_PID"], check_rc=False))
+        return int(match.group(1)) if match else None
+
+    def title(self, window):
+        out = self.run(["xprop", "-id", str(window), "_NET_WM_NAME"], check_rc=False)
+        match = re.search(r'= "(.*)"\s*$', out, re.S)
+        if not match:
+            return None
+        return match.group(1).replace('\\"', '"').replace("\\\\", "\\")
+
+    def frame_extents(self, window):
+        out = self.run(["xprop", "-id", str(window), "_NET_FRAME_EXTENTS"], check_rc=False)
+        numbers = [int(n) for n in re.findall(r"\d+", out.split("=", 1)[-1])] if "=" in out else []
+        return tuple(numbers) if len(numbers) == 4 else (0, 0, 0, 0)
+
+    def client_size(self, window):
+        out = self.run(["xdotool", "getwindowgeometry", str(window)])
+        width, height = re.search(r"Geometry: (\d+)x(\d+)", out).groups()
+        return int(width), int(height)
+
+    def outer_height(self, window):
+        _, _, top, bottom = self.frame_extents(window)
+        return self.client_size(window)[1] + top + bottom
+
+    def activate(self, window):
+        self.run(["xdotool", "windowactivate", "--sync", str(window)], check_rc=False)
+        wait_for("the window to have the focus",
+                 lambda: self.run(["xdotool", "getactivewindow"], check_rc=False).strip() == str(window), timeout=10)
+
+    def click(self, window, point, button=1, repeat=1):
+        x, y = point
+        self.run(["xdotool", "mousemove", "--window", str(window), str(x), str(y), "click", "--repeat", str(repeat),
+                  "--delay", "120", str(button)])
+
+    def double_click(self, window, point):
+        self.click(window, point, repeat=2)
+
+    def key(self, window, *keys):
+        self.activate(window)
+        self.run(["xdotool", "key", "--clearmodifiers", "--delay", "60", *keys])
+
+    def type_text(self, window, text):
+        self.activate(window)
+        self.run(["xdotool", "type", "--delay", "40", text])
+
+    def close_box(self, window):
+        """What the caption's close box does: the window manager asks the window to close (WM_DELETE_WINDOW)."""
+        self.run(["wmctrl", "-i", "-c", hex(window)])
+
+    def screenshot(self, window, path):
+        check(GRAB_SCREEN, "GRAB_SCREEN is not set")
+        self.run([GRAB_SCREEN, path, str(window)])
+        return read_png(path)
+
+    def close(self):
+        for process in reversed(self.processes):
+            stop(process)
+
+
+def stop(process, timeout=5):
+    if process.poll() is None:
+        process.terminate()
+        try:
+            process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+
+
+class Pelmora:
+    """The real program, started in `workdir` with ALSA's default device writing every tone to a capture file."""
+
+    def __init__(self, desktop, workdir, home, as_user=None):
+        check(PELMORA and os.access(PELMORA, os.X_OK), f"PELMORA does not name the program: {PELMORA!r}")
+        self.desktop = desktop
+        self.capture = os.path.join(home, "tones.raw")
+        # The file plugin truncates its file at every open, and the tone opens the device once per beep:
+        # appending through a pipe keeps every tone.
+        with open(os.path.join(home, ".asoundrc"), "w") as f:
+            f.write('pcm.!default { type file; slave.pcm "null"; file "|cat >>%s"; format "raw" }\n' % self.capture)
+        argv = [PELMORA]
+        if as_user:
+            argv = ["setpriv", f"--reuid={as_user[0]}", f"--regid={as_user[1]}", "--clear-groups", *argv]
+        self.process = subprocess.Popen(argv, cwd=workdir, env=desktop.env, stdout=subprocess.PIPE,
+                                        stderr=subprocess.STDOUT)
+        self.window = wait_for("the Pelmora window",
+                               lambda: self.main_window(), timeout=30)
+        log(f"pelmora (pid {self.process.pid}) shows window {self.window}")
+
+    def main_window(self):
+        found = [w for w in self.desktop.clients(self.process.pid) if (self.desktop.title(w) or "").startswith("Pelmora")]
+        return found[0] if found else None
+
+    def title(self):
+        return self.desktop.title(self.window)
+
+    def running(self):
+        return self.process.poll() is None
+
+    def wait_exit(self, timeout=15):
+        try:
+            return self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"pelmora did not end within {timeout} s")
+
+    def other_windows(self):
+        """Visible windows of the program besides the main window: dialogs and message boxes."""
+        return [w for w in self.desktop.clients(self.process.pid) if w != self.window]
+
+    def tones(self):
+        return tones_in(self.capture)
+
+    def output(self):
+        if self.process.stdout and self.process.poll() is not None:
+            return self.process.stdout.read().decode("utf-8", "replace")
+        return ""
+
+    def close(self):
+        stop(self.process)
+
+
+def tones_in(path, min_gap_ms=1.0):
+    """(hertz, milliseconds) of each tone in a raw capture, split where the samples fall silent."""
+    if not os.path.exists(path):
+        return []
+    samples = array.array("h")
+    with open(path, "rb") as f:
+        samples.frombytes(f.read())
+    if sys.byteorder != "little":
+        samples.byteswap()
+    gap = int(RATE * min_gap_ms / 1000)
+    tones, start, zeros = [], None, 0
+    for i, value in enumerate(samples):
+        if value == 0:
+            zeros += 1
+            if start is not None and zeros >= gap:
+                tones.append(_measure(samples, start, i - zeros + 1))
+                start = None
+        else:
+            if start is None:
+                start = i
+            zeros = 0
+    if start is not None:
+        tones.append(_measure(samples, start, len(samples) - zeros))
+    return tones
+
+
+def _measure(samples, begin, end):
+    crossings, previous = 0, 0
+    for value in samples[begin:end]:
+        if value != 0:
+            if previous and (value > 0) != (previous > 0):
+                crossings += 1
+            previous = value
+    seconds = (end - begin) / RATE
+    return (round(crossings / 2 / seconds) if seconds else 0, round(seconds * 1000, 1))
+
+
+def read_png(path):
+    """Width, height and a function giving (r, g, b) at (x, y) of a non-interlaced 8-bit RGB(A) PNG."""
+    with open(path, "rb") as f:
+        data = f.read()
+    check(data[:8] == b"\x89PNG\r\n\x1a\n", f"{path} is not a PNG")
+    at, idat, header = 8, b"", None
+    while at < len(data):
+        length, kind = struct.unpack(">I4s", data[at:at + 8])
+        body = data[at + 8:at + 8 + length]
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            idat += body
+        at += 12 + length
+    width, height, depth, colour, _, _, interlace = header
+    check(depth == 8 and colour in (2, 6) and interlace == 0, f"unsupported PNG form {header}")
+    channels = 3 if colour == 2 else 4
+    raw = zlib.decompress(idat)
+    stride = width * channels
+    pixels = bytearray(height * stride)
+    previous = bytearray(stride)
+    for y in range(height):
+        kind = raw[y * (stride + 1)]
+        line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            left = line[i - channels] if i >= channels else 0
+            up = previous[i]
+            upper_left = previous[i - channels] if i >= channels else 0
+            if kind == 1:
+                line[i] = (line[i] + left) & 0xFF
+            elif kind == 2:
+                line[i] = (line[i] + up) & 0xFF
+            elif kind == 3:
+                line[i] = (line[i] + (left + up) // 2) & 0xFF
+            elif kind == 4:
+                p = left + up - upper_left
+                pa, pb, pc = abs(p - left), abs(p - up), abs(p - upper_left)
+                predictor = left if pa <= pb and pa <= pc else (up if pb <= pc else upper_left)
+                line[i] = (line[i] + predictor) & 0xFF
+        pixels[y * stride:(y + 1) * stride] = line
+        previous = line
+
+    class Image:
+        pass
+
+    image = Image()
+    image.width, image.height = width, height
+
+    def pixel(x, y):
+        i = y * stride + x * channels
+        return tuple(pixels[i:i + 3])
+
+    def count(colour, rect):
+        left, top, right, bottom = rect
+        return sum(1 for y in range(top, min(bottom + 1, height)) for x in range(left, min(right + 1, width))
+                   if pixel(x, y) == colour)
+
+    image.pixel, image.count = pixel, count
+    return image
+
+
+class Scene:
+    """One test's world: a temporary folder with a work folder and a HOME, the desktop, cleaned up always."""
+
+    def __init__(self, name):
+        self.name = name
+        self.root = tempfile.mkdtemp(prefix=f"pelmora-e2e-{name}-")
+        os.chmod(self.root, 0o755)
+        self.work = os.path.join(self.root, "work")
+        self.home = os.path.join(self.root, "home")
+        os.makedirs(self.work)
+        os.makedirs(self.home)
+        self.desktop = None
+        self.programs = []
+
+    def __enter__(self):
+        # ctest's timeout sends SIGTERM: leave through __exit__ so every process is stopped.
+        signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+        try:
+            self.desktop = Desktop(self.home)
+        except BaseException:
+            self.__exit__(*sys.exc_info())
+            raise
+        return self
+
+    def start(self, as_user=None):
+        program = Pelmora(self.desktop, self.work, self.home, as_user=as_user)
+        self.programs.append(program)
+        return program
+
+    def tasks_path(self):
+        return os.path.join(self.work, "TASKS.BIN")
+
+    def write_tasks(self, data):
+        with open(self.tasks_path(), "wb") as f:
+            f.write(data)
+
+    def read_tasks(self):
+        with open(self.tasks_path(), "rb") as f:
+            return f.read()
+
+    def __exit__(self, kind, value, tb):
+        for program in self.programs:
+            program.close()
+        if self.desktop:
+            self.desktop.close()
+        if kind is None or os.environ.get("PELMORA_E2E_KEEP") is None:
+            shutil.rmtree(self.root, ignore_errors=True)
+        else:
+            log(f"kept {self.root} for inspection")
+        return False
+
+
+def main(test):
+    """Runs one test function and turns its outcome into an exit status for ctest."""
+    try:
+        test()
+    except Failure as failure:
+        log(f"FAILED: {failure}")
+        return 1
+    except Exception:
+        traceback.print_exc()
+        return 1
+    log("passed")
+    return 0

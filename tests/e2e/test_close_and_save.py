@@ -1,0 +1,58 @@
+#!/usr/bin/env python3
+"""E2E: start-up (collapsed window, clock title), Escape leaves TASKS.BIN untouched, the close box saves it."""
+import os
+import sys
+from dataclasses import replace
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import e2e  # noqa: E402
+from e2e import check, log, wait_equal, wait_for  # noqa: E402
+from taskfile import ACTION_RUN, Task, encode, record  # noqa: E402
+
+TASKS = [
+    Task(description=b"Tea\r\nGreen, three minutes", span_delay=180),
+    Task(count_up=1, description=b"Caf\xe9 latin-1 bytes", beep_hz=440, beep_ms=250, span_delay=90),
+    Task(at_time=1, description=b"Backup", run_file=b"/tmp/back up.sh", time_at=1733572800, action=ACTION_RUN),
+]
+# A flag byte of 5 loads as 1 and is written back as 1: the file changes only if it was saved.
+ON_DISK = record(TASKS[0], flag_bytes=(0, 5)) + encode(TASKS[1:])
+SAVED = encode([replace(TASKS[0], at_time=1)] + TASKS[1:])
+
+
+def started(scene):
+    program = scene.start()
+    desktop = program.desktop
+    title = wait_for("the clock's title", lambda: (program.title() or "").startswith("Pelmora") and program.title())
+    log(f"title: {title!r}")
+    # The outer height counts openbox's frame, which the window learns only after it is shown.
+    wait_equal("the collapsed outer height (frame included)", lambda: desktop.outer_height(program.window), 175,
+               timeout=10)
+    return program
+
+
+def run():
+    with e2e.Scene("close") as scene:
+        scene.write_tasks(ON_DISK)
+        log("Escape closes without saving")
+        program = started(scene)
+        scene.desktop.key(program.window, "Escape")
+        check(program.wait_exit() == 0, "pelmora ended with an error after Escape")
+        check(scene.read_tasks() == ON_DISK, "Escape changed TASKS.BIN")
+
+        log("the close box saves every record byte for byte")
+        program = started(scene)
+        scene.desktop.close_box(program.window)
+        check(program.wait_exit() == 0, "pelmora ended with an error after the close box")
+        saved = scene.read_tasks()
+        check(saved == SAVED, f"the close box saved {saved!r}, expected {SAVED!r}")
+
+        log("without TASKS.BIN the program starts empty and the close box writes an empty file")
+        os.remove(scene.tasks_path())
+        program = started(scene)
+        scene.desktop.close_box(program.window)
+        check(program.wait_exit() == 0, "pelmora ended with an error after the close box")
+        check(scene.read_tasks() == b"", "an empty list was not saved as an empty file")
+
+
+if __name__ == "__main__":
+    sys.exit(e2e.main(run))
