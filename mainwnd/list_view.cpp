@@ -1,7 +1,10 @@
 // The task list view and the commands that act on the list or the window layout.
 #include "mainwnd/dia_main.h"
 
+#include "editor/dia_task.h"
+#include "mainwnd/list_view_support.h"
 #include "mainwnd/task_table_model.h"
+#include "platform/desktop.h"
 #include "platform/dialog_builder.h"
 #include "platform/scroll_bar.h"
 #include "res/resource.h"
@@ -9,6 +12,12 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTreeView>
+
+namespace {
+
+constexpr const char* kSelectFirst = "Please select a tasks for edit at first!";
+
+} // namespace
 
 void CDia_Main::SetUpListView()
 {
@@ -22,6 +31,13 @@ void CDia_Main::SetUpListView()
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     for (int column = 0; column < TaskTableModel::ColumnCount; ++column)
         header->resizeSection(column, TaskTableModel::kColumnWidths[column]);
+
+    new listview::GridLines(view);
+    new listview::HotTrack(view);
+    new listview::ItemChanges(view, [this](int row) { platform::guarded(this, [&] { OnItemChanged(row); }); });
+    new listview::ListInput(
+        view, [this](int key) { platform::guarded(this, [&] { OnListKeyDown(key); }); },
+        [this](int row) { platform::guarded(this, [&] { OnListDoubleClick(row); }); });
 }
 
 void CDia_Main::Refill()
@@ -34,17 +50,58 @@ void CDia_Main::Refill()
 void CDia_Main::OnItemChanged(int row)
 {
     m_nSelected = row;
+    if (!m_bRunning)
+        RedrawClock();
 }
 
-void CDia_Main::OnListKeyDown(int) {}
+void CDia_Main::OnListKeyDown(int key)
+{
+    if (key == Qt::Key_Space)
+        OnEdit();
+    else if (key == Qt::Key_Delete)
+        OnRemove();
+}
 
-void CDia_Main::OnListDoubleClick(int) {}
+void CDia_Main::OnListDoubleClick(int row)
+{
+    if (row == -1)
+        OnNew();
+    else
+        OnEdit();
+}
 
-void CDia_Main::OnNew() {}
+void CDia_Main::OnNew()
+{
+    CDia_Task editor;
+    editor.m_pTarget = &m_taskShown;
+    editor.m_bNewTask = true;
+    if (editor.DoModal() != IDOK)
+        return;
+    // Taken at once: the next paint with a row selected overwrites m_taskShown.
+    m_tasks.Append(m_taskShown);
+    Refill();
+}
 
-void CDia_Main::OnEdit() {}
+void CDia_Main::OnEdit()
+{
+    if (m_nSelected == -1) {
+        platform::desktop().messageBox(this, kSelectFirst, platform::MessageIcon::Information);
+        return;
+    }
+    TaskRecord& task = m_tasks.At(m_nSelected);
+    CDia_Task editor;
+    editor.m_pTarget = &task;
+    if (editor.DoModal() == IDOK)
+        Refill();
+}
 
-void CDia_Main::OnRemove() {}
+void CDia_Main::OnRemove()
+{
+    if (m_nSelected == -1)
+        return;
+    m_tasks.RemoveAt(m_nSelected);
+    Refill();
+}
 
 void CDia_Main::OnClear()
 {
