@@ -1,0 +1,121 @@
+// Buffered little-endian archive streams with counted strings, over small byte sources and sinks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Where an archive reader gets its bytes. It is asked only when the reader's buffer runs dry.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Reads up to `size` bytes; fewer (or 0) only at the end. Device errors throw platform::Error.
+    virtual std::size_t read(char* data, std::size_t size) = 0;
+    // Bytes still to come; a length prefix is checked against it before anything is allocated.
+    virtual std::uint64_t remaining() const = 0;
+};
+
+// Where an archive writer puts its bytes. It is called only when the writer's buffer is full or flushed.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    // Writes all `size` bytes; false when the device failed, the reason then in errorText().
+    virtual bool write(const char* data, std::size_t size) = 0;
+    virtual std::string errorText() const = 0;
+};
+
+// A source over a std::FILE opened for reading (not owned), made before anything is read from it.
+// Its stdio buffer is set to read ahead 64 KiB: a system call for every 4 KiB block costs more
+// than copying the bytes once more.
+class FileSource : public ByteSource {
+public:
+    FileSource(std::FILE* file, std::string fileName);
+    std::size_t read(char* data, std::size_t size) override;
+    std::uint64_t remaining() const override;
+
+private:
+    std::FILE* m_file;
+    std::string m_fileName;
+    std::uint64_t m_remaining = 0;
+};
+
+// A sink over a std::FILE opened for writing (not owned).
+class FileSink : public ByteSink {
+public:
+    explicit FileSink(std::FILE* file);
+    bool write(const char* data, std::size_t size) override;
+    std::string errorText() const override;
+
+private:
+    std::FILE* m_file;
+    int m_errno = 0;
+};
+
+inline constexpr std::size_t kArchiveBufferSize = 4096;
+
+// Reads fixed little-endian fields and counted strings. Bytes running short raise
+// ArchiveError(EndOfFile, fileName).
+class ArchiveReader {
+public:
+    ArchiveReader(ByteSource& source, std::string fileName);
+    ArchiveReader(const ArchiveReader&) = delete;
+    ArchiveReader& operator=(const ArchiveReader&) = delete;
+
+    std::uint8_t readU8();
+    std::int32_t readI32();
+    std::int64_t readI64();
+    // Reads an 8-bit or 16-bit counted string into `target` as bytes (16-bit text becomes UTF-8),
+    // cut at the first zero character. On any error `target` keeps its old value.
+    void readString(std::string& target);
+    // Bytes not yet read: what is buffered plus what the source still holds.
+    std::uint64_t bytesLeft() const;
+
+private:
+    struct Length {
+        std::uint64_t count;
+        bool wide;
+    };
+    Length readLength();
+    template <typename T> T readLittleEndian();
+    void ensure(std::size_t size);
+    void readRaw(char* data, std::size_t size);
+    void assignText(std::string& target, const char* data, std::size_t bytes, bool wide);
+    [[noreturn]] void endOfFile() const;
+
+    ByteSource& m_source;
+    std::string m_fileName;
+    const char* m_pos;
+    const char* m_end;
+    char m_buffer[kArchiveBufferSize];
+};
+
+// Writes fixed little-endian fields and 8-bit counted strings. flush() must end the writing;
+// a sink failure raises FileError(fileName, reason).
+class ArchiveWriter {
+public:
+    ArchiveWriter(ByteSink& sink, std::string fileName);
+    ArchiveWriter(const ArchiveWriter&) = delete;
+    ArchiveWriter& operator=(const ArchiveWriter&) = delete;
+
+    void writeU8(std::uint8_t value);
+    void writeI32(std::int32_t value);
+    void writeI64(std::int64_t value);
+    void writeString(std::string_view text);
+    void writeRaw(const char* data, std::size_t size);
+    void flush();
+
+private:
+    void writeLength(std::uint64_t count);
+    template <typename T> void writeLittleEndian(T value);
+
+    ByteSink& m_sink;
+    std::string m_fileName;
+    std::size_t m_used = 0;
+    char m_buffer[kArchiveBufferSize];
+};
+
+} // namespace platform

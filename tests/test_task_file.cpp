@@ -1,0 +1,595 @@
+// Tests of TASKS.BIN: its bytes, round trips, cut and damaged files, and safe saving.
+#include "platform/errors.h"
+#include "tasks/task_file.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <grp.h>
+#include <iterator>
+#include <limits>
+#include <new>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+// Every allocation in this binary passes here, so a test can prove that nothing large was asked for.
+namespace {
+std::atomic<std::size_t> g_largestAllocation{0};
+}
+
+void* operator new(std::size_t size)
+{
+    std::size_t seen = g_largestAllocation.load(std::memory_order_relaxed);
+    while (size > seen && !g_largestAllocation.compare_exchange_weak(seen, size)) {
+    }
+    if (void* block = std::malloc(size ? size : 1))
+        return block;
+    throw std::bad_alloc();
+}
+
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::string;
+using I32 = std::numeric_limits<std::int32_t>;
+using I64 = std::numeric_limits<std::int64_t>;
+
+Bytes bytesOf(std::initializer_list<unsigned> values)
+{
+    Bytes bytes;
+    for (unsigned value : values)
+        bytes += char(value);
+    return bytes;
+}
+
+Bytes littleEndian(std::uint64_t value, int size)
+{
+    Bytes bytes;
+    for (int i = 0; i < size; ++i)
+        bytes += char((value >> (8 * i)) & 0xFF);
+    return bytes;
+}
+
+TaskRecord makeRecord(std::uint8_t flags, std::int32_t hz, std::string description, std::string runFile,
+                      std::int64_t at, std::int64_t delay, std::int32_t action)
+{
+    TaskRecord r;
+    r.bCountUp = flags & 1;
+    r.bAtTime = (flags >> 1) & 1;
+    r.nBeepHz = hz;
+    r.nBeepMs = hz / 2 + 7;
+    r.strDescription = std::move(description);
+    r.strRunFile = std::move(runFile);
+    r.timeAt = at;
+    r.spanDelay = delay;
+    r.nAction = action;
+    return r;
+}
+
+// A scratch record whose every field differs from anything the tests write.
+TaskRecord sentinel()
+{
+    return makeRecord(0, -12345, "sentinel description", "sentinel run file", -777, -888, -999);
+}
+
+TaskList listOf(std::initializer_list<TaskRecord> records)
+{
+    TaskList list;
+    for (const TaskRecord& r : records)
+        list.Append(r);
+    return list;
+}
+
+void expectSameList(const TaskList& actual, const TaskList& expected)
+{
+    ASSERT_EQ(actual.Count(), expected.Count());
+    for (int i = 0; i < expected.Count(); ++i)
+        EXPECT_EQ(actual.At(i), expected.At(i)) << "record " << i;
+}
+
+class TaskFileTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+
+    fs::path dir() const { return m_dir.path().toStdString(); }
+    fs::path tasksFile() const { return dir() / tasks::kTaskFileName; }
+
+    static void writeFile(const fs::path& file, const Bytes& bytes)
+    {
+        std::ofstream(file, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+    }
+
+    static Bytes readFile(const fs::path& file)
+    {
+        std::ifstream in(file, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
+
+    // Loads `bytes` as TASKS.BIN into a fresh list, with `scratch` starting as the sentinel.
+    TaskList loadBytes(const Bytes& bytes, TaskRecord& scratch) const
+    {
+        writeFile(tasksFile(), bytes);
+        TaskList list;
+        scratch = sentinel();
+        tasks::loadTasks(tasksFile(), list, scratch);
+        return list;
+    }
+
+    TaskList roundTrip(const TaskList& list) const
+    {
+        EXPECT_TRUE(tasks::saveTasks(tasksFile(), list));
+        TaskRecord scratch;
+        TaskList loaded;
+        tasks::loadTasks(tasksFile(), loaded, scratch);
+        return loaded;
+    }
+
+    std::vector<std::string> dirEntries() const
+    {
+        std::vector<std::string> names;
+        for (const fs::directory_entry& entry : fs::directory_iterator(dir()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// ---- The bytes of a record ----
+
+// One record, every byte written out by hand.
+TaskRecord goldenRecord() { return makeRecord(1, 880, "Tea\r\nnow", "/usr/bin/true", 1700000000, -90061, ACTION_RUN); }
+
+Bytes goldenBytes()
+{
+    return bytesOf({0x01, 0x00,                                                // bCountUp, bAtTime
+                    0x70, 0x03, 0x00, 0x00,                                    // nBeepHz 880
+                    0xBF, 0x01, 0x00, 0x00,                                    // nBeepMs 447
+                    0x08, 'T', 'e', 'a', 0x0D, 0x0A, 'n', 'o', 'w',            // strDescription
+                    0x0D, '/', 'u', 's', 'r', '/', 'b', 'i', 'n', '/', 't', 'r', 'u', 'e', // strRunFile
+                    0x00, 0xF1, 0x53, 0x65, 0x00, 0x00, 0x00, 0x00,            // timeAt 1700000000
+                    0x33, 0xA0, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,            // spanDelay -90061
+                    0x01, 0x00, 0x00, 0x00});                                  // nAction ACTION_RUN
+}
+
+TEST_F(TaskFileTest, SavedRecordHasTheGoldenBytes)
+{
+    ASSERT_TRUE(tasks::saveTasks(tasksFile(), listOf({goldenRecord()})));
+    EXPECT_EQ(readFile(tasksFile()), goldenBytes());
+    ASSERT_TRUE(tasks::saveTasks(tasksFile(), listOf({goldenRecord(), goldenRecord()})));
+    EXPECT_EQ(readFile(tasksFile()), goldenBytes() + goldenBytes());
+}
+
+TEST_F(TaskFileTest, GoldenBytesLoadAsTheRecord)
+{
+    TaskRecord scratch;
+    const TaskList list = loadBytes(goldenBytes() + goldenBytes(), scratch);
+    expectSameList(list, listOf({goldenRecord(), goldenRecord()}));
+    EXPECT_EQ(scratch, goldenRecord());
+}
+
+TEST_F(TaskFileTest, EmptyListIsAnEmptyFile)
+{
+    writeFile(tasksFile(), "old bytes");
+    ASSERT_TRUE(tasks::saveTasks(tasksFile(), TaskList()));
+    EXPECT_TRUE(fs::exists(tasksFile()));
+    EXPECT_EQ(fs::file_size(tasksFile()), 0u);
+    TaskRecord scratch;
+    EXPECT_EQ(loadBytes("", scratch).Count(), 0);
+    EXPECT_EQ(scratch, sentinel());
+}
+
+TEST_F(TaskFileTest, FlagsAreStoredAsOneForAnyNonZero)
+{
+    TaskRecord odd = goldenRecord();
+    odd.bCountUp = 7;
+    odd.bAtTime = 0x80;
+    ASSERT_TRUE(tasks::saveTasks(tasksFile(), listOf({odd})));
+    EXPECT_EQ(readFile(tasksFile()).substr(0, 2), bytesOf({1, 1}));
+
+    Bytes fives = goldenBytes();
+    fives[0] = 5;
+    fives[1] = 5;
+    TaskRecord scratch;
+    const TaskList list = loadBytes(fives, scratch);
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.At(0).bCountUp, 1);
+    EXPECT_EQ(list.At(0).bAtTime, 1);
+    ASSERT_TRUE(tasks::saveTasks(tasksFile(), list));
+    EXPECT_EQ(readFile(tasksFile()).substr(0, 2), bytesOf({1, 1}));
+}
+
+// ---- Round trips ----
+
+std::string letters(std::size_t length)
+{
+    std::string text(length, '\0');
+    for (std::size_t i = 0; i < length; ++i)
+        text[i] = char('A' + i % 26);
+    return text;
+}
+
+TEST_F(TaskFileTest, EveryFieldRoundTrips)
+{
+    TaskList list;
+    const Bytes notUtf8 = bytesOf({0xFF, 0xFE, 0x80, 0xC3, 0x28, 0xE9, 'x', 0xA0});
+    list.Append(makeRecord(3, I32::min(), "line one\r\nline two\r\n", notUtf8, I64::min(), I64::max(), I32::max()));
+    list.Append(makeRecord(0, I32::max(), "", "", I64::max(), I64::min(), I32::min()));
+    list.Append(makeRecord(1, -1, notUtf8 + "\r\n", "C:\\x\\y.exe", -1, -1, -1));
+    list.Append(makeRecord(2, 0, "\r\n\r\n", " spaces ", 0, 0, ACTION_BEEP));
+    for (std::size_t length : {127u, 128u, 254u, 255u, 65533u, 65534u, 65535u, 70000u})
+        list.Append(makeRecord(1, int(length), letters(length), letters(length / 2 + 1), -std::int64_t(length),
+                               std::int64_t(length) << 33, ACTION_RUN));
+    expectSameList(roundTrip(list), list);
+}
+
+TEST_F(TaskFileTest, SixteenBitTextLoadsAsUtf8AndSavesAsEightBit)
+{
+    Bytes bytes = bytesOf({0, 1}) + littleEndian(500, 4) + littleEndian(100, 4);
+    bytes += bytesOf({0xFF, 0xFE, 0xFF, 3, 'T', 0, 0xE9, 0, 0xAC, 0x20}); // "Té€" in UTF-16LE
+    bytes += bytesOf({0xFF, 0xFE, 0xFF, 0});                            // empty 16-bit run file
+    bytes += littleEndian(42, 8) + littleEndian(-5, 8) + littleEndian(0, 4);
+    TaskRecord scratch;
+    const TaskList list = loadBytes(bytes, scratch);
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.At(0).strDescription, "T\xC3\xA9\xE2\x82\xAC");
+    EXPECT_EQ(list.At(0).strRunFile, "");
+    EXPECT_EQ(list.At(0).spanDelay, -5);
+
+    ASSERT_TRUE(tasks::saveTasks(tasksFile(), list));
+    const Bytes saved = bytesOf({0, 1}) + littleEndian(500, 4) + littleEndian(100, 4) + bytesOf({6}) +
+                        "T\xC3\xA9\xE2\x82\xAC" + bytesOf({0}) + littleEndian(42, 8) + littleEndian(-5, 8) +
+                        littleEndian(0, 4);
+    EXPECT_EQ(readFile(tasksFile()), saved);
+}
+
+TEST_F(TaskFileTest, ZeroInsideAStringCutsTheText)
+{
+    Bytes bytes = goldenBytes();
+    bytes.replace(10, 9, bytesOf({8, 'T', 'e', 'a', 0, 'n', 'o', 'w', '!'}));
+    TaskRecord scratch;
+    const TaskList list = loadBytes(bytes, scratch);
+    ASSERT_EQ(list.Count(), 1);
+    TaskRecord expected = goldenRecord();
+    expected.strDescription = "Tea";
+    EXPECT_EQ(list.At(0), expected);
+}
+
+// ---- Cut and damaged files ----
+
+// Where each of a record's nine fields ends, counted from the record's start.
+std::vector<std::size_t> fieldEnds(const TaskRecord& r)
+{
+    auto prefix = [](std::size_t n) -> std::size_t { return n < 255 ? 1 : 3; };
+    const std::size_t sizes[] = {1, 1, 4, 4, prefix(r.strDescription.size()) + r.strDescription.size(),
+                                 prefix(r.strRunFile.size()) + r.strRunFile.size(), 8, 8, 4};
+    std::vector<std::size_t> ends;
+    std::size_t end = 0;
+    for (std::size_t size : sizes)
+        ends.push_back(end += size);
+    return ends;
+}
+
+// `base` with the first `fields` fields of `from`, as a loader leaves a record cut after them.
+TaskRecord overlay(TaskRecord base, const TaskRecord& from, std::size_t fields)
+{
+    if (fields > 0) base.bCountUp = from.bCountUp;
+    if (fields > 1) base.bAtTime = from.bAtTime;
+    if (fields > 2) base.nBeepHz = from.nBeepHz;
+    if (fields > 3) base.nBeepMs = from.nBeepMs;
+    if (fields > 4) base.strDescription = from.strDescription;
+    if (fields > 5) base.strRunFile = from.strRunFile;
+    if (fields > 6) base.timeAt = from.timeAt;
+    if (fields > 7) base.spanDelay = from.spanDelay;
+    if (fields > 8) base.nAction = from.nAction;
+    return base;
+}
+
+TaskList threeRecords()
+{
+    return listOf({makeRecord(1, 100, "first", "", 11, 12, ACTION_BEEP),
+                   makeRecord(2, 200, "second\r\nrecord", letters(300), -21, -22, ACTION_RUN),
+                   makeRecord(3, 300, "", "/bin/third", I64::max(), I64::min(), 7)});
+}
+
+// What a file of `records` cut after `cut` bytes must load: the complete records, and the scratch.
+std::pair<TaskList, TaskRecord> expectedAfterCut(const TaskList& records, std::size_t cut)
+{
+    TaskList complete;
+    TaskRecord scratch = sentinel();
+    std::size_t start = 0;
+    for (int i = 0; i < records.Count(); ++i) {
+        const std::vector<std::size_t> ends = fieldEnds(records.At(i));
+        const auto fieldsRead = std::size_t(std::upper_bound(ends.begin(), ends.end(), cut - start) - ends.begin());
+        scratch = overlay(scratch, records.At(i), fieldsRead);
+        if (fieldsRead < ends.size())
+            break;
+        complete.Append(scratch);
+        start += ends.back();
+    }
+    return {complete, scratch};
+}
+
+TEST_F(TaskFileTest, FileCutAtEveryOffsetLoadsTheCompleteRecords)
+{
+    const TaskList records = threeRecords();
+    ASSERT_TRUE(tasks::saveTasks(tasksFile(), records));
+    const Bytes whole = readFile(tasksFile());
+    ASSERT_EQ(whole.size(), fieldEnds(records.At(0)).back() + fieldEnds(records.At(1)).back() +
+                                fieldEnds(records.At(2)).back());
+    for (std::size_t cut = 0; cut <= whole.size(); ++cut) {
+        TaskRecord scratch;
+        const TaskList loaded = loadBytes(whole.substr(0, cut), scratch);
+        const auto [expectedList, expectedScratch] = expectedAfterCut(records, cut);
+        SCOPED_TRACE("cut at " + std::to_string(cut));
+        expectSameList(loaded, expectedList);
+        EXPECT_EQ(scratch, expectedScratch);
+    }
+}
+
+TEST_F(TaskFileTest, CutRecordLeavesItsFieldsInScratch)
+{
+    const TaskList records = threeRecords();
+    ASSERT_TRUE(tasks::saveTasks(tasksFile(), records));
+    const Bytes whole = readFile(tasksFile());
+    const TaskRecord& first = records.At(0);
+    const TaskRecord& second = records.At(1);
+    const std::size_t firstSize = 1 + 1 + 4 + 4 + 6 + 1 + 8 + 8 + 4; // 37 bytes, counted by hand
+    TaskRecord scratch;
+
+    EXPECT_EQ(loadBytes(whole.substr(0, firstSize), scratch).Count(), 1);
+    EXPECT_EQ(scratch, first);
+
+    // Flags and frequency of the second record, then the cut inside its beep length.
+    EXPECT_EQ(loadBytes(whole.substr(0, firstSize + 8), scratch).Count(), 1);
+    TaskRecord expected = first;
+    expected.bCountUp = second.bCountUp;
+    expected.bAtTime = second.bAtTime;
+    expected.nBeepHz = second.nBeepHz;
+    EXPECT_EQ(scratch, expected);
+
+    // Inside the second description: the first one's text is still there.
+    expected.nBeepMs = second.nBeepMs;
+    EXPECT_EQ(loadBytes(whole.substr(0, firstSize + 10 + 5), scratch).Count(), 1);
+    EXPECT_EQ(scratch, expected);
+
+    // Inside the 300-byte run file, after its three-byte count.
+    expected.strDescription = second.strDescription;
+    EXPECT_EQ(loadBytes(whole.substr(0, firstSize + 10 + 15 + 3 + 299), scratch).Count(), 1);
+    EXPECT_EQ(scratch, expected);
+
+    // One byte short of the end of the second record.
+    EXPECT_EQ(loadBytes(whole.substr(0, firstSize + 10 + 15 + 303 + 8 + 8 + 3), scratch).Count(), 1);
+    expected = second;
+    expected.nAction = first.nAction;
+    EXPECT_EQ(scratch, expected);
+}
+
+TEST_F(TaskFileTest, TwoFlagBytesLoadNoRecordButSetTheFlags)
+{
+    TaskRecord scratch;
+    EXPECT_EQ(loadBytes(bytesOf({1, 1}), scratch).Count(), 0);
+    TaskRecord expected = sentinel();
+    expected.bCountUp = 1;
+    expected.bAtTime = 1;
+    EXPECT_EQ(scratch, expected);
+}
+
+TEST_F(TaskFileTest, HugeLengthPrefixLoadsNothingAndAllocatesLittle)
+{
+    // Flags, two 32-bit fields, then a description claiming 0xFFFFFFFE bytes: 30 bytes in all.
+    const Bytes bytes = bytesOf({1, 0}) + littleEndian(9, 4) + littleEndian(8, 4) +
+                        bytesOf({0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0xFF, 0xFF}) + Bytes(13, 'x');
+    ASSERT_EQ(bytes.size(), 30u);
+    g_largestAllocation = 0;
+    TaskRecord scratch;
+    EXPECT_EQ(loadBytes(bytes, scratch).Count(), 0);
+    EXPECT_LT(g_largestAllocation.load(), std::size_t(1) << 20);
+    TaskRecord expected = sentinel();
+    expected.bCountUp = 1;
+    expected.bAtTime = 0;
+    expected.nBeepHz = 9;
+    expected.nBeepMs = 8;
+    EXPECT_EQ(scratch, expected);
+}
+
+TEST_F(TaskFileTest, MissingFileReadsNothing)
+{
+    TaskList list = listOf({goldenRecord()});
+    TaskRecord scratch = sentinel();
+    tasks::loadTasks(dir() / "absent.bin", list, scratch);
+    tasks::loadTasks(dir(), list, scratch); // a directory is no task file either
+    expectSameList(list, listOf({goldenRecord()}));
+    EXPECT_EQ(scratch, sentinel());
+}
+
+// ---- Saving safely ----
+
+// Passes the first `budget` bytes on, then fails as a full disk does.
+class FailingSink : public platform::ByteSink {
+public:
+    FailingSink(platform::ByteSink& inner, std::size_t budget) : m_inner(inner), m_budget(budget) {}
+    bool write(const char* data, std::size_t size) override
+    {
+        if (size > m_budget)
+            return false;
+        m_budget -= size;
+        return m_inner.write(data, size);
+    }
+    std::string errorText() const override { return "No space left on device"; }
+
+private:
+    platform::ByteSink& m_inner;
+    std::size_t m_budget;
+};
+
+tasks::SinkWrapper failAfter(std::size_t budget)
+{
+    return [budget](platform::ByteSink& inner) { return std::make_unique<FailingSink>(inner, budget); };
+}
+
+TaskList manyRecords(int count)
+{
+    TaskList list;
+    for (int i = 0; i < count; ++i)
+        list.Append(makeRecord(std::uint8_t(i & 3), i, "task " + std::to_string(i), letters(std::size_t(i % 40)), i,
+                               -i, i % 2));
+    return list;
+}
+
+void expectFileErrorNamingTasksBin(const std::function<void()>& save)
+{
+    try {
+        save();
+        ADD_FAILURE() << "no error raised";
+    } catch (const platform::FileError& error) {
+        EXPECT_EQ(error.fileName(), "TASKS.BIN");
+        EXPECT_EQ(error.reason(), "No space left on device");
+    }
+}
+
+TEST_F(TaskFileTest, WriteFailingHalfWayKeepsTheOldFile)
+{
+    writeFile(tasksFile(), "the previous tasks");
+    ::chmod(tasksFile().c_str(), 0640);
+    const TaskList list = manyRecords(2000);
+    expectFileErrorNamingTasksBin([&] { tasks::saveTasks(tasksFile(), list, failAfter(3 * 4096)); });
+    EXPECT_EQ(readFile(tasksFile()), "the previous tasks");
+    EXPECT_EQ(fs::status(tasksFile()).permissions(), fs::perms(0640));
+    EXPECT_EQ(dirEntries(), std::vector<std::string>{"TASKS.BIN"});
+}
+
+TEST_F(TaskFileTest, FailedFirstSaveCreatesNoFile)
+{
+    expectFileErrorNamingTasksBin([&] { tasks::saveTasks(tasksFile(), manyRecords(10), failAfter(0)); });
+    EXPECT_TRUE(dirEntries().empty());
+}
+
+TEST_F(TaskFileTest, SaveReplacesTheFileAndLeavesNothingElse)
+{
+    writeFile(tasksFile(), Bytes(100000, 'o'));
+    ASSERT_TRUE(tasks::saveTasks(tasksFile(), listOf({goldenRecord()})));
+    EXPECT_EQ(readFile(tasksFile()), goldenBytes());
+    EXPECT_EQ(dirEntries(), std::vector<std::string>{"TASKS.BIN"});
+}
+
+TEST_F(TaskFileTest, PermissionBitsAreKept)
+{
+    for (fs::perms mode : {fs::perms(0640), fs::perms(0604), fs::perms(0777)}) {
+        writeFile(tasksFile(), "old");
+        fs::permissions(tasksFile(), mode);
+        ASSERT_TRUE(tasks::saveTasks(tasksFile(), listOf({goldenRecord()})));
+        EXPECT_EQ(fs::status(tasksFile()).permissions(), mode);
+        EXPECT_EQ(readFile(tasksFile()), goldenBytes());
+    }
+}
+
+TEST_F(TaskFileTest, SymbolicLinkStaysALinkAndItsTargetIsWritten)
+{
+    fs::create_directory(dir() / "real");
+    writeFile(dir() / "real" / "data.bin", "old target");
+    fs::create_symlink("real/data.bin", tasksFile());
+    ASSERT_TRUE(tasks::saveTasks(tasksFile(), listOf({goldenRecord()})));
+    EXPECT_TRUE(fs::is_symlink(tasksFile()));
+    EXPECT_EQ(fs::read_symlink(tasksFile()), "real/data.bin");
+    EXPECT_EQ(readFile(dir() / "real" / "data.bin"), goldenBytes());
+    EXPECT_EQ(readFile(tasksFile()), goldenBytes());
+    EXPECT_EQ(dirEntries(), (std::vector<std::string>{"TASKS.BIN", "real"}));
+}
+
+TEST_F(TaskFileTest, LinkToAMissingFileCreatesItsTarget)
+{
+    fs::create_symlink(dir() / "made.bin", tasksFile());
+    ASSERT_TRUE(tasks::saveTasks(tasksFile(), listOf({goldenRecord()})));
+    EXPECT_TRUE(fs::is_symlink(tasksFile()));
+    EXPECT_EQ(readFile(dir() / "made.bin"), goldenBytes());
+}
+
+TEST_F(TaskFileTest, DirectoryInTheWayIsRefused)
+{
+    fs::create_directory(tasksFile());
+    EXPECT_FALSE(tasks::saveTasks(tasksFile(), listOf({goldenRecord()})));
+    EXPECT_TRUE(fs::is_directory(tasksFile()));
+}
+
+// ---- Saving as a user that permission bits apply to ----
+
+enum class ChildResult { Saved, Refused, Threw, CannotSwitchUser };
+
+// Root passes every permission check, so the save runs in a child switched to nobody:nogroup.
+ChildResult saveAsNobody(const fs::path& file, const TaskList& list)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const uid_t nobody = 65534;
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(nobody, nobody, nobody) != 0 ||
+            ::setresuid(nobody, nobody, nobody) != 0 || ::geteuid() != nobody)
+            ::_exit(int(ChildResult::CannotSwitchUser));
+        int result = int(ChildResult::Threw);
+        try {
+            result = int(tasks::saveTasks(file, list) ? ChildResult::Saved : ChildResult::Refused);
+        } catch (...) {
+        }
+        ::_exit(result);
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return ChildResult::CannotSwitchUser;
+    return ChildResult(WEXITSTATUS(status));
+}
+
+class TaskFileOtherUserTest : public TaskFileTest {
+protected:
+    void SetUp() override
+    {
+        TaskFileTest::SetUp();
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "switching to nobody needs root; permission bits apply to this user anyway";
+    }
+    void TearDown() override { fs::permissions(dir(), fs::perms::owner_all); }
+
+    // A save as nobody: refused by the permission bits, then allowed once they are relaxed,
+    // which proves that nothing but those bits stood in the way.
+    void expectRefusedThenAllowed(const std::function<void()>& relax)
+    {
+        const ChildResult refused = saveAsNobody(tasksFile(), listOf({goldenRecord()}));
+        if (refused == ChildResult::CannotSwitchUser)
+            GTEST_SKIP() << "cannot switch to nobody:nogroup (65534) here";
+        EXPECT_EQ(refused, ChildResult::Refused);
+        EXPECT_EQ(readFile(tasksFile()), "old tasks");
+        EXPECT_EQ(dirEntries(), std::vector<std::string>{"TASKS.BIN"});
+        relax();
+        EXPECT_EQ(saveAsNobody(tasksFile(), listOf({goldenRecord()})), ChildResult::Saved);
+        EXPECT_EQ(readFile(tasksFile()), goldenBytes());
+    }
+};
+
+TEST_F(TaskFileOtherUserTest, ReadOnlyFileIsNotReplaced)
+{
+    writeFile(tasksFile(), "old tasks");
+    fs::permissions(tasksFile(), fs::perms(0444));
+    fs::permissions(dir(), fs::perms(0777)); // nobody could rename over the file: the check must stop it
+    expectRefusedThenAllowed([&] { fs::permissions(tasksFile(), fs::perms(0666)); });
+    EXPECT_EQ(fs::status(tasksFile()).permissions(), fs::perms(0666));
+}
+
+TEST_F(TaskFileOtherUserTest, UnwritableDirectoryIsRefused)
+{
+    writeFile(tasksFile(), "old tasks");
+    fs::permissions(tasksFile(), fs::perms(0666));
+    fs::permissions(dir(), fs::perms(0555));
+    expectRefusedThenAllowed([&] { fs::permissions(dir(), fs::perms(0777)); });
+}
+
+} // namespace

@@ -1,0 +1,140 @@
+// Tests of task record components and the checked task list.
+#include "platform/errors.h"
+#include "tasks/task_list.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+
+namespace {
+
+TaskRecord record(const char* description, std::int32_t hz = 440)
+{
+    TaskRecord r;
+    r.strDescription = description;
+    r.strRunFile = std::string("/bin/") + description;
+    r.nBeepHz = hz;
+    return r;
+}
+
+void expectParts(std::int64_t span, int hours, int minutes, int seconds)
+{
+    const SpanParts parts = spanParts(span);
+    EXPECT_EQ(parts.hours, hours) << "span " << span;
+    EXPECT_EQ(parts.minutes, minutes) << "span " << span;
+    EXPECT_EQ(parts.seconds, seconds) << "span " << span;
+}
+
+// ---- Components ----
+
+TEST(TaskRecordComponents, SpanPartsDropWholeDays)
+{
+    expectParts(0, 0, 0, 0);
+    expectParts(59, 0, 0, 59);
+    expectParts(3661, 1, 1, 1);
+    expectParts(86400 + 3600 + 60 + 1, 1, 1, 1);
+    expectParts(86399, 23, 59, 59);
+    expectParts(86400, 0, 0, 0);
+    expectParts(std::numeric_limits<std::int64_t>::max(), 15, 30, 7);
+}
+
+TEST(TaskRecordComponents, NegativeSpansGiveNegativeParts)
+{
+    expectParts(-1, 0, 0, -1);
+    expectParts(-3661, -1, -1, -1);
+    expectParts(-(86400 + 3600 + 60 + 1), -1, -1, -1);
+    expectParts(-86399, -23, -59, -59);
+    expectParts(std::numeric_limits<std::int64_t>::min(), -15, -30, -8);
+}
+
+TEST(TaskRecordComponents, TimePartsAreLocalTimeOfDay)
+{
+    const platform::Time t = platform::makeLocalTime(2024, 3, 5, 13, 45, 7);
+    ASSERT_NE(t, -1);
+    const platform::TimeOfDay parts = timeParts(t);
+    EXPECT_EQ(parts.hour, 13);
+    EXPECT_EQ(parts.minute, 45);
+    EXPECT_EQ(parts.second, 7);
+    const platform::TimeOfDay later = timeParts(t + 3600 + 60 + 1);
+    EXPECT_EQ(later.hour, 14);
+    EXPECT_EQ(later.minute, 46);
+    EXPECT_EQ(later.second, 8);
+}
+
+// ---- The list ----
+
+TEST(TaskList, EmptyListRejectsEveryIndex)
+{
+    TaskList list;
+    const TaskList& view = list;
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_THROW(list.At(0), platform::InvalidArgumentError);
+    EXPECT_THROW(view.At(0), platform::InvalidArgumentError);
+    EXPECT_THROW(list.At(-1), platform::InvalidArgumentError);
+    EXPECT_THROW(list.RemoveAt(0), platform::InvalidArgumentError);
+}
+
+TEST(TaskList, IndexesAreCheckedAtBothEnds)
+{
+    TaskList list;
+    list.Append(record("a"));
+    list.Append(record("b"));
+    const TaskList& view = list;
+    EXPECT_EQ(view.At(0).strDescription, "a");
+    EXPECT_EQ(list.At(1).strDescription, "b");
+    EXPECT_THROW(list.At(2), platform::InvalidArgumentError);
+    EXPECT_THROW(view.At(2), platform::InvalidArgumentError);
+    EXPECT_THROW(view.At(-1), platform::InvalidArgumentError);
+    EXPECT_THROW(list.At(std::numeric_limits<int>::min()), platform::InvalidArgumentError);
+    EXPECT_THROW(list.RemoveAt(2), platform::InvalidArgumentError);
+    EXPECT_THROW(list.RemoveAt(-1), platform::InvalidArgumentError);
+    EXPECT_EQ(list.Count(), 2);
+}
+
+TEST(TaskList, AppendCopiesAndCopiesStayIndependent)
+{
+    TaskRecord original = record("tea");
+    TaskList list;
+    list.Append(original);
+    original.strDescription = "coffee";
+    original.strRunFile += "-changed";
+    EXPECT_EQ(list.At(0).strDescription, "tea");
+    EXPECT_EQ(list.At(0).strRunFile, "/bin/tea");
+
+    list.At(0).strDescription = "edited";
+    EXPECT_EQ(original.strDescription, "coffee");
+
+    TaskList copy = list;
+    copy.At(0).strDescription = "in the copy";
+    EXPECT_EQ(list.At(0).strDescription, "edited");
+}
+
+TEST(TaskList, RemoveAtMovesLaterRecordsUp)
+{
+    TaskList list;
+    for (const char* name : {"a", "b", "c", "d"})
+        list.Append(record(name));
+    list.RemoveAt(1);
+    ASSERT_EQ(list.Count(), 3);
+    EXPECT_EQ(list.At(0).strDescription, "a");
+    EXPECT_EQ(list.At(1).strDescription, "c");
+    EXPECT_EQ(list.At(2).strDescription, "d");
+    list.RemoveAt(2);
+    list.RemoveAt(0);
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.At(0), record("c"));
+}
+
+TEST(TaskList, ReserveKeepsTheRecords)
+{
+    TaskList list;
+    list.Append(record("kept", 1000));
+    list.Reserve(1000);
+    list.Reserve(0);
+    list.Reserve(-5);
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.At(0), record("kept", 1000));
+}
+
+} // namespace
