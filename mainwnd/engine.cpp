@@ -1,28 +1,193 @@
 // The countdown engine: START/STOP, the tick, firing, and the manual preset scroll bar.
 #include "mainwnd/dia_main.h"
 
+#include "platform/desktop.h"
+#include "platform/dialog_builder.h"
+#include "platform/format.h"
 #include "platform/scroll_bar.h"
+#include "res/resource.h"
+
+#include <QPushButton>
+
+#include <algorithm>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
+
+constexpr int kPresetMin = 0;
 constexpr int kPresetMax = 3600; // one hour
 constexpr int kPresetPage = 60;  // one minute
+constexpr int kTickMs = 1000;
+constexpr int kManualBeepHz = 1000;
+constexpr int kManualBeepMs = 100;
+constexpr int kSecondsPerHour = 3600;
+constexpr int kSecondsPerMinute = 60;
+
+const char* const kStartCaption = "START";
+const char* const kStopCaption = "STOP";
+
+void setStartCaption(const CDia_Main& window, const char* caption)
+{
+    platform::control<QPushButton>(&window, IDC_START)->setText(QString::fromLatin1(caption));
+}
+
+// Seconds since local midnight; a failed conversion contributes its -1 components as they are.
+std::int32_t secondsOfDay(platform::Time t)
+{
+    const platform::TimeOfDay parts = timeParts(t);
+    return parts.hour * kSecondsPerHour + parts.minute * kSecondsPerMinute + parts.second;
+}
+
+// Whether the file exists and opens for reading. A directory is no file to run, and a FIFO must not
+// block the window while nobody writes to it.
+bool opensForReading(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    const bool isFile = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+    ::close(fd);
+    return isFile;
+}
+
+void writeManualSettings(TaskRecord& task, std::int64_t counter)
+{
+    task.bCountUp = 0;
+    task.bAtTime = 0;
+    task.spanDelay = counter;
+    task.nAction = ACTION_BEEP;
+    task.nBeepHz = kManualBeepHz;
+    task.nBeepMs = kManualBeepMs;
+}
+
+// The position a scroll code asks for, from the bar's range, page and current position.
+int presetPosition(const platform::ScrollBar& bar, int code, int thumbPosition)
+{
+    using Bar = platform::ScrollBar;
+    const int min = bar.minimum();
+    const int max = bar.maximum();
+    const int pos = bar.value();
+    switch (code) {
+    case Bar::LineLeft:
+        return pos > min ? pos - 1 : pos;
+    case Bar::LineRight:
+        return pos < max ? pos + 1 : pos;
+    case Bar::PageLeft:
+        return pos > min ? std::max(pos - bar.pageStep(), min) : pos;
+    case Bar::PageRight:
+        return pos < max ? std::min(pos + bar.pageStep(), max) : pos;
+    case Bar::ThumbPosition:
+    case Bar::ThumbTrack:
+        return thumbPosition;
+    case Bar::Left:
+        return min;
+    case Bar::Right:
+        return max;
+    default:
+        return pos;
+    }
+}
+
 } // namespace
 
 void CDia_Main::SetUpScrollBar()
 {
     platform::ScrollBar* bar = scrollBar();
-    bar->setRange(0, kPresetMax);
+    bar->setRange(kPresetMin, kPresetMax);
     bar->setPageStep(kPresetPage);
-    bar->setValue(0);
+    bar->setSingleStep(1);
+    bar->setValue(kPresetMin);
+    bar->setSliderPosition(kPresetMin);
 }
 
-void CDia_Main::OnStartStop() {}
+void CDia_Main::OnStartStop()
+{
+    if (m_bRunning) {
+        setStartCaption(*this, kStartCaption);
+        if (!IsSelected())
+            m_spanCounter = m_taskActive.spanDelay;
+        killTimer(m_nTimerId);
+        m_nTimerId = 0;
+        m_bRunning = false;
+        RedrawClock();
+        return;
+    }
+    // The caption changes first: a bad selection below abandons START with "STOP" showing.
+    setStartCaption(*this, kStopCaption);
+    if (!IsSelected()) {
+        writeManualSettings(m_taskActive, m_spanCounter);
+    } else {
+        m_taskActive = m_tasks.At(m_nSelected);
+        m_spanCounter = m_taskActive.bCountUp ? 0 : m_taskActive.spanDelay;
+    }
+    // A precise timer keeps its grid and drops ticks that fall due while a handler blocks.
+    m_nTimerId = startTimer(kTickMs, Qt::PreciseTimer);
+    m_bRunning = true;
+}
 
-void CDia_Main::OnTimer() {}
+void CDia_Main::OnTimer()
+{
+    if (m_taskActive.bAtTime) {
+        if (secondsOfDay(platform::desktop().now()) >= secondsOfDay(m_taskActive.timeAt))
+            Fire();
+    } else if (m_taskActive.bCountUp) {
+        if (m_spanCounter >= m_taskActive.spanDelay)
+            Fire();
+        else
+            ++m_spanCounter;
+    } else if (m_spanCounter <= 0) {
+        Fire();
+    } else {
+        --m_spanCounter;
+        // Only a count-down with nothing selected drags the thumb along.
+        if (!IsSelected())
+            scrollBar()->setValue(int(std::clamp<std::int64_t>(m_spanCounter, kPresetMin, kPresetMax)));
+    }
+    RedrawClock();
+}
 
-void CDia_Main::Fire() {}
+void CDia_Main::Fire()
+{
+    switch (m_taskActive.nAction) {
+    case ACTION_BEEP:
+        platform::desktop().beep(m_taskActive.nBeepHz, m_taskActive.nBeepMs);
+        break;
+    case ACTION_RUN: {
+        // The run is over before the file is touched.
+        killTimer(m_nTimerId);
+        m_nTimerId = 0;
+        m_bRunning = false;
+        setStartCaption(*this, kStartCaption);
+        const std::string& path = m_taskActive.strRunFile;
+        if (opensForReading(path)) {
+            platform::desktop().runFile(path);
+        } else {
+            m_strText = platform::format("Can not open the file: \n\n\"%s\"", path.c_str());
+            platform::desktop().messageBox(this, m_strText, platform::MessageIcon::Information);
+        }
+        break;
+    }
+    default:
+        // Any other action fires to no effect until STOP.
+        break;
+    }
+}
 
-void CDia_Main::OnHScroll(int, int) {}
+void CDia_Main::OnHScroll(int code, int thumbPosition)
+{
+    if (m_bRunning || code == platform::ScrollBar::EndScroll)
+        return;
+    platform::ScrollBar* bar = scrollBar();
+    const int position = presetPosition(*bar, code, thumbPosition);
+    bar->setValue(position);
+    // The counter takes the worked-out position, not one read back from the bar.
+    m_spanCounter = position;
+    RedrawClock();
+}
 
 void CDia_Main::RedrawClock()
 {

@@ -2,7 +2,11 @@
 // the window's handler sets the position.
 #pragma once
 
+#include <QPoint>
 #include <QScrollBar>
+#include <QStyle>
+
+class QTimer;
 
 namespace platform {
 
@@ -26,6 +30,32 @@ public:
 signals:
     // A user action on the bar: its code and, for thumb codes, the position the thumb points at.
     void scrolled(int code, int thumbPosition);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    QStyle::SubControl partAt(const QPoint& point) const;
+    QRect partRect(QStyle::SubControl part) const;
+    // The position the thumb would take with its grab point under pixel column x.
+    int positionAt(int x, int grabOffset) const;
+    void send(int code, int thumbPosition = 0);
+    void repeatPressedPart();
+    void endPress();
+
+    QTimer* m_repeat = nullptr;
+    QStyle::SubControl m_pressed = QStyle::SC_None;
+    QPoint m_pointer;      // where the pressing mouse is now
+    int m_grabOffset = 0;  // pointer minus thumb start while dragging
+    int m_trackPosition = 0;
+    int m_wheelRemainder = 0;
 };
 
 } // namespace platform
