@@ -1,10 +1,141 @@
 // The clock face: the large digits, their colour, the window title and the blinking dot.
 #include "mainwnd/dia_main.h"
 
-void CDia_Main::CreateClockFont()
+#include "platform/errors.h"
+#include "platform/format.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QRegion>
+
+#include <utility>
+
+namespace {
+
+constexpr int kClockCellHeight = 96;
+const char* const kClockFamily = "Arial";
+// Ten blank cells wipe whatever a longer text left before the clock text is drawn over them.
+const char* const kBlankCells = "          ";
+const char* const kClockFormat = " %02d:%02d:%02d ";
+const char* const kLineBreaks = "\n\r";
+constexpr std::uint32_t kCellBackground = 0x00000000; // black
+constexpr std::uint32_t kDotOn = 0x00FFFFFF;          // white
+constexpr std::uint32_t kDotOff = 0x00000000;         // black
+constexpr QRect kDot(15, 15, 5, 5);
+
+// Colours are kept as 0x00BBGGRR, red in the low byte.
+QColor fromColorRef(std::uint32_t colour)
 {
-    m_fontClock = QFont(QStringLiteral("Arial"));
-    m_fontClock.setPixelSize(96);
+    return QColor(int(colour & 0xFF), int((colour >> 8) & 0xFF), int((colour >> 16) & 0xFF));
 }
 
-void CDia_Main::PaintClockFace(const QRegion&) {}
+// The largest pixel size whose line height still fits the requested cell height.
+int pixelSizeForCellHeight(const QFont& base, int cellHeight)
+{
+    QFont font = base;
+    for (int size = cellHeight; size > 1; --size) {
+        font.setPixelSize(size);
+        if (QFontMetrics(font).height() <= cellHeight)
+            return size;
+    }
+    return 1;
+}
+
+std::string spanText(std::int64_t span)
+{
+    const SpanParts parts = spanParts(span);
+    return platform::format(kClockFormat, parts.hours, parts.minutes, parts.seconds);
+}
+
+std::string timeOfDayText(platform::Time time)
+{
+    const platform::TimeOfDay parts = timeParts(time);
+    return platform::format(kClockFormat, parts.hour, parts.minute, parts.second);
+}
+
+// The manual counter: whole minutes in their own colour.
+std::uint32_t showCounter(CDia_Main& window)
+{
+    window.m_strText = spanText(window.m_spanCounter);
+    return spanParts(window.m_spanCounter).seconds <= 0 ? CDia_Main::COLOR_WHOLE_MINUTE
+                                                        : CDia_Main::COLOR_COUNT_DOWN;
+}
+
+// The selected task decides, not the running one; a delay task shows the running counter.
+std::uint32_t showSelectedTask(CDia_Main& window)
+{
+    window.m_taskShown = window.m_tasks.At(window.m_nSelected);
+    const TaskRecord& task = window.m_taskShown;
+    if (task.bAtTime) {
+        window.m_strText = timeOfDayText(task.timeAt);
+        return CDia_Main::COLOR_AT_TIME;
+    }
+    window.m_strText = spanText(window.m_bRunning ? window.m_spanCounter : task.spanDelay);
+    return task.bCountUp ? CDia_Main::COLOR_COUNT_UP : CDia_Main::COLOR_COUNT_DOWN;
+}
+
+// The clock text with nothing selected, else the description up to its first line break.
+std::string titleText(const CDia_Main& window)
+{
+    if (!window.IsSelected())
+        return platform::format("Pelmora - %s", window.m_strText.c_str());
+    const std::string& description = window.m_taskShown.strDescription;
+    const std::size_t cut = description.find_first_of(kLineBreaks);
+    if (cut == std::string::npos)
+        return platform::format("Pelmora - %s", description.c_str());
+    return platform::format("Pelmora - %.*s...", int(cut), description.c_str());
+}
+
+// The part of a paint that is the window's own surface over the clock. Qt also repaints a parent
+// under a child that is not opaque (a hovered or focused button); that area belongs to the child.
+QRegion ownClockRegion(const QWidget& window, const QRegion& painted, const QRect& clock)
+{
+    QRegion own = painted & clock;
+    for (const QWidget* child : window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (child->isVisible() && !child->isWindow())
+            own -= child->geometry();
+    return own;
+}
+
+} // namespace
+
+void CDia_Main::CreateClockFont()
+{
+    m_fontClock = QFont(QString::fromLatin1(kClockFamily));
+    m_fontClock.setPixelSize(pixelSizeForCellHeight(m_fontClock, kClockCellHeight));
+}
+
+void CDia_Main::PaintClockFace(const QRegion& region)
+{
+    const QRegion clip = ownClockRegion(*this, region, m_rectClock);
+    if (clip.isEmpty())
+        return;
+    std::uint32_t colour = 0;
+    try {
+        colour = IsSelected() ? showSelectedTask(*this) : showCounter(*this);
+    } catch (const platform::InvalidArgumentError&) {
+        // Every paint of a bad selection fails alike; one report is enough until a paint succeeds.
+        if (std::exchange(m_bFaceFailReported, true))
+            return;
+        throw;
+    }
+    m_bFaceFailReported = false;
+
+    QPainter painter(this);
+    painter.setClipRegion(clip);
+    painter.setFont(m_fontClock);
+    // Opaque text fills every character cell with black.
+    painter.setBackgroundMode(Qt::OpaqueMode);
+    painter.setBackground(fromColorRef(kCellBackground));
+    painter.setPen(fromColorRef(colour));
+    const QPoint baseline = m_rectClock.topLeft() + QPoint(0, painter.fontMetrics().ascent());
+    painter.drawText(baseline, QString::fromLatin1(kBlankCells));
+    painter.drawText(baseline, QString::fromLocal8Bit(m_strText));
+
+    setWindowTitle(QString::fromLocal8Bit(titleText(*this)));
+
+    if (m_taskShown.bAtTime && m_bRunning) {
+        painter.fillRect(kDot, fromColorRef(m_bBlinkOn ? kDotOff : kDotOn));
+        m_bBlinkOn = !m_bBlinkOn;
+    }
+}

@@ -108,6 +108,7 @@ private:
     void followFrame();
 
     int m_nTimerId = 0;      // the window timer while a run is in progress, else 0
+    bool m_bFaceFailReported = false; // a failed clock paint was reported; repeats stay quiet until one succeeds
     int m_nOuterHeight = 0;  // the outer height last asked for
     int m_nFrameHeight = -1; // the frame height it was applied with
     TaskTableModel* m_listModel = nullptr;
