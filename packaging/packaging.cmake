@@ -44,9 +44,9 @@ set(CPACK_PACKAGE_NAME pelmora)
 set(CPACK_PACKAGE_VENDOR "Pelmora")
 set(CPACK_PACKAGE_CONTACT "${PELMORA_PACKAGE_CONTACT}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "small alarm timer with a large digital clock")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Pelmora counts a delay down, counts up to it, or waits for a time of day, then beeps once a second\n"
-    "until stopped, or runs a file once. Its tasks are kept in TASKS.BIN in ~/.local/share/pelmora.")
+set(CPACK_PACKAGE_DESCRIPTION "Pelmora counts a delay down, counts up to it, or waits for a time of day, \
+then beeps once a second until stopped, or runs a file once. \
+Started from the desktop menu, it keeps its tasks in ~/.local/share/pelmora/TASKS.BIN.")
 set(CPACK_PACKAGING_INSTALL_PREFIX "${CMAKE_INSTALL_PREFIX}")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_STRIP_FILES ON)
