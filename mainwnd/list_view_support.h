@@ -35,6 +35,7 @@ std::vector<RowSpan> rowSpans(const QItemSelection& selection);
 
 // Draws the grid: a line under every row and a line after every column.
 class GridLines : public QObject {
+    Q_OBJECT
 public:
     explicit GridLines(QAbstractItemView* view);
 
@@ -50,6 +51,7 @@ private:
 
 // Selects the row under the pointer once the pointer has rested there for the desktop's hover delay.
 class HotTrack : public QObject {
+    Q_OBJECT
 public:
     explicit HotTrack(QAbstractItemView* view);
     // Armed while the pointer rests over the list; fires after the hover delay.
@@ -68,6 +70,7 @@ private:
 
 // Tells the window of every row whose selection or focus changed, each with its index.
 class ItemChanges : public QObject {
+    Q_OBJECT
 public:
     ItemChanges(QAbstractItemView* view, std::function<void(int row)> itemChanged);
 
@@ -83,6 +86,7 @@ private:
 // Tells the window of every key pressed in the list and of every left double click, with the row
 // under the pointer (-1 on empty space) once the list itself has taken the click.
 class ListInput : public QObject {
+    Q_OBJECT
 public:
     ListInput(QAbstractItemView* view, std::function<void(int key)> keyDown,
               std::function<void(int row)> doubleClick);
