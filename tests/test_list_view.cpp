@@ -302,6 +302,7 @@ TEST_F(TaskListView, ClickingARowNamesItAndRedrawsTheClockAtOnce)
     EXPECT_TRUE(main.IsSelected());
     EXPECT_EQ(selectedRows(), std::vector<int>{1});
     EXPECT_GT(paints.count, 0);
+    EXPECT_EQ(main.windowTitle(), "Pelmora - b");
 
     click(rowCentre(2));
     EXPECT_EQ(main.m_nSelected, 2);
@@ -396,6 +397,7 @@ TEST_F(TaskListView, ClearForgetsTheSelectedTaskAndShowsTheManualCounter)
     EXPECT_EQ(main.m_nSelected, -1);
     EXPECT_EQ(main.m_spanCounter, 0);
     EXPECT_GT(paints.count, 0);
+    EXPECT_EQ(main.windowTitle(), "Pelmora -  00:00:00 ");
     expectRowsAgreeWithTasks();
 }
 
@@ -566,6 +568,54 @@ TEST_F(TaskListView, DoubleClickOnARowEditsItAndOnEmptySpaceMakesANewTask)
     EXPECT_EQ(descriptions(), (std::vector<std::string>{"a", "b", "double", "from empty space"}));
     EXPECT_FALSE(main.IsSelected());
     expectRowsAgreeWithTasks();
+}
+
+// ---- the road of one alarm through the window
+
+TEST_F(TaskListView, ASelectedCountDownTaskRunsTicksBeepsAndStops)
+{
+    TaskRecord tea = beepTask("tea", 3);
+    tea.nBeepHz = 440;
+    tea.nBeepMs = 30;
+    CDia_Main& main = open({beepTask("a", 600), tea});
+    auto* start = platform::control<QPushButton>(&main, IDC_START);
+    click(rowCentre(1));
+    EXPECT_EQ(main.windowTitle(), "Pelmora - tea");
+
+    press(IDC_START);
+    EXPECT_TRUE(main.m_bRunning);
+    EXPECT_EQ(start->text(), "STOP");
+    EXPECT_EQ(main.m_taskActive, tea);
+    for (std::int64_t left : {2, 1, 0}) {
+        main.OnTimer();
+        EXPECT_EQ(main.m_spanCounter, left);
+    }
+    EXPECT_TRUE(fake.tones.empty());
+    main.OnTimer();
+    main.OnTimer();
+    EXPECT_EQ(fake.tones, (std::vector<platform::FakeDesktop::Tone>{{440, 30}, {440, 30}}));
+    EXPECT_EQ(main.m_spanCounter, 0);
+
+    press(IDC_START);
+    EXPECT_FALSE(main.m_bRunning);
+    EXPECT_EQ(start->text(), "START");
+    EXPECT_EQ(main.m_spanCounter, 0) << "with the row still selected the counter stays";
+}
+
+TEST_F(TaskListView, AfterAClickOnEmptySpaceStartRunsTheManualCountdown)
+{
+    CDia_Main& main = open({beepTask("long", 600)});
+    click(rowCentre(0));
+    click(emptySpace());
+    ASSERT_EQ(main.m_nSelected, 0);
+    main.m_spanCounter = 1;
+    press(IDC_START);
+    EXPECT_EQ(main.m_taskActive.spanDelay, 1);
+    EXPECT_EQ(main.m_taskActive.nBeepHz, 1000);
+    main.OnTimer();
+    main.OnTimer();
+    EXPECT_EQ(fake.tones, (std::vector<platform::FakeDesktop::Tone>{{1000, 100}}));
+    press(IDC_START);
 }
 
 // ---- the order of notifications
