@@ -338,16 +338,27 @@ TEST_F(Engine, ScrollCodesMoveThePresetAsTheirTableSays)
     EXPECT_EQ(title(), "Pelmora -  01:00:00 ");
 }
 
-TEST_F(Engine, ScrollBarActionsDuringARunChangeNothing)
+TEST_F(Engine, ScrollBarActionsMoveThePresetWhileIdleAndChangeNothingDuringARun)
 {
     QApplication::setActiveWindow(&window);
     Bar* bar = window.scrollBar();
+    bar->setFocus();
+    QTest::keyClick(bar, Qt::Key_End);
+    EXPECT_EQ(window.m_spanCounter, 3600);
+    QTest::keyClick(bar, Qt::Key_PageUp);
+    EXPECT_EQ(bar->value(), 3540);
+    const QPoint grip = driver::scrollBarPart(*bar, QStyle::SC_ScrollBarSlider).center();
+    QTest::mousePress(bar, Qt::LeftButton, {}, grip);
+    QTest::mouseMove(bar, grip - QPoint(40, 0));
+    EXPECT_LT(window.m_spanCounter, 3540); // the clock follows the dragged thumb
+    EXPECT_EQ(bar->value(), window.m_spanCounter);
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, grip - QPoint(40, 0));
+
     preset(600);
     window.OnStartStop();
     QSignalSpy codes(bar, &Bar::scrolled);
     const int middle = bar->height() / 2;
 
-    bar->setFocus();
     for (Qt::Key key : {Qt::Key_Right, Qt::Key_End, Qt::Key_PageDown, Qt::Key_Home})
         QTest::keyClick(bar, key);
     QTest::mouseClick(bar, Qt::LeftButton, {}, driver::scrollBarPart(*bar, QStyle::SC_ScrollBarAddLine).center());
