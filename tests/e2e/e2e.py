@@ -34,7 +34,13 @@ BUTTON_EDIT = (91 + 37, 433 + 11)
 BUTTON_REMOVE = (172 + 37, 433 + 11)
 BUTTON_CANCEL = (318 + 37, 433 + 11)
 BUTTON_OK = (399 + 37, 433 + 11)
-LIST_ORIGIN = (10, 143)
+# Rows of the list view: below its header, 14 px each with the default font (DejaVu Sans 9 pt).
+LIST_FIRST_ROW_CENTRE = (100, 168)
+LIST_ROW_HEIGHT = 14
+
+
+def list_row(index):
+    return (LIST_FIRST_ROW_CENTRE[0], LIST_FIRST_ROW_CENTRE[1] + LIST_ROW_HEIGHT * index)
 
 
 class Failure(AssertionError):
@@ -258,8 +264,13 @@ class Pelmora:
         stop(self.process)
 
 
-def tones_in(path, min_gap_ms=1.0):
-    """(hertz, milliseconds) of each tone in a raw capture, split where the samples fall silent."""
+def tones_in(path):
+    """(hertz, milliseconds) of each tone in a raw capture.
+
+    Tones follow one another in the capture with no gap when their length fills whole ALSA periods, but each
+    one fades in from and out to an exact zero sample: two zero samples in a row never occur inside a tone,
+    so they split it from the next. Slivers shorter than a millisecond are fade edges, not tones.
+    """
     if not os.path.exists(path):
         return []
     samples = array.array("h")
@@ -267,21 +278,20 @@ def tones_in(path, min_gap_ms=1.0):
         samples.frombytes(f.read())
     if sys.byteorder != "little":
         samples.byteswap()
-    gap = int(RATE * min_gap_ms / 1000)
-    tones, start, zeros = [], None, 0
+    segments, start, zeros = [], None, 0
     for i, value in enumerate(samples):
         if value == 0:
             zeros += 1
-            if start is not None and zeros >= gap:
-                tones.append(_measure(samples, start, i - zeros + 1))
+            if start is not None and zeros >= 2:
+                segments.append((start, i - 1))
                 start = None
         else:
             if start is None:
-                start = i
+                start = i - 1 if zeros == 1 else i
             zeros = 0
     if start is not None:
-        tones.append(_measure(samples, start, len(samples) - zeros))
-    return tones
+        segments.append((start, len(samples) - zeros))
+    return [_measure(samples, begin, end) for begin, end in segments if end - begin >= RATE // 1000]
 
 
 def _measure(samples, begin, end):
