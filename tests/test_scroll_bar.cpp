@@ -71,6 +71,19 @@ TEST_F(ScrollBarCodes, ArrowsAndTrackClicksSendLineAndPageCodesThenEndScroll)
     EXPECT_EQ(bar.value(), kStartValue);
 }
 
+TEST_F(ScrollBarCodes, AHeldArrowRepeatsOnlyUntilReleased)
+{
+    auto* repeat = bar.findChild<QTimer*>();
+    ASSERT_NE(repeat, nullptr);
+    QTest::mousePress(&bar, Qt::LeftButton, {}, partCentre(QStyle::SC_ScrollBarAddLine));
+    EXPECT_TRUE(repeat->isActive());
+    QTest::mouseRelease(&bar, Qt::LeftButton, {}, partCentre(QStyle::SC_ScrollBarAddLine));
+    EXPECT_FALSE(repeat->isActive());
+    QTest::mousePress(&bar, Qt::LeftButton, {}, partCentre(QStyle::SC_ScrollBarSlider));
+    EXPECT_FALSE(repeat->isActive());
+    QTest::mouseRelease(&bar, Qt::LeftButton, {}, partCentre(QStyle::SC_ScrollBarSlider));
+}
+
 TEST_F(ScrollBarCodes, DraggingTheThumbTracksThePointerThenReportsTheFinalPosition)
 {
     const QRect thumb = driver::scrollBarPart(bar, QStyle::SC_ScrollBarSlider);
