@@ -3,7 +3,7 @@ BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build run test clean
+.PHONY: deps configure build run test clean sanitize-test package fuzz
 
 deps:
 	@bash scripts/install-deps.sh
@@ -19,6 +19,36 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+	@$(MAKE) --no-print-directory sanitize-test
+
+# The unit and widget tests again, built with AddressSanitizer and UndefinedBehaviorSanitizer; any report fails.
+# LeakSanitizer suppressions cover third-party libraries only (tests/sanitizers/lsan.supp says which and why).
+ASAN_BUILD ?= build-asan
+ASAN_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELMORA_SANITIZE=address,undefined -DPELMORA_BENCH=OFF
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp:print_suppressions=0 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+sanitize-test: deps
+	cmake -S . -B $(ASAN_BUILD) $(ASAN_FLAGS)
+	cmake --build $(ASAN_BUILD) -j$(JOBS)
+	cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j$(JOBS) --label-exclude 'e2e|packaging'
+
+# A .deb of Pelmora for Debian 12, installed under /usr: build-pkg/pelmora_*.deb.
+PKG_BUILD ?= build-pkg
+package: deps
+	cmake -S . -B $(PKG_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr -DPELMORA_TESTS=OFF -DPELMORA_BENCH=OFF
+	cmake --build $(PKG_BUILD) -j$(JOBS) --target pelmora
+	cd $(PKG_BUILD) && cpack -G DEB
+
+# Fuzzes the task-file loader with libFuzzer for FUZZ_SECONDS (clang is installed when missing).
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+fuzz:
+	@bash scripts/install-deps.sh clang-14 libclang-rt-14-dev
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
+		-DPELMORA_FUZZ=ON -DPELMORA_TESTS=OFF -DPELMORA_BENCH=OFF -DPELMORA_SANITIZE=address,undefined,fuzzer-no-link
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzz_task_file
+	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD)
