@@ -211,7 +211,8 @@ void ItemChanges::tell(const std::vector<int>& rows)
 
 ListInput::ListInput(QAbstractItemView* view, std::function<void(int key)> keyDown,
                      std::function<void(int row)> doubleClick)
-    : QObject(view), m_view(view), m_keyDown(std::move(keyDown)), m_doubleClick(std::move(doubleClick))
+    : QObject(view), m_view(view), m_viewport(view->viewport()), m_keyDown(std::move(keyDown)),
+      m_doubleClick(std::move(doubleClick))
 {
     view->installEventFilter(this);
     view->viewport()->installEventFilter(this);
@@ -224,7 +225,7 @@ bool ListInput::eventFilter(QObject* watched, QEvent* event)
         m_keyDown(static_cast<QKeyEvent*>(event)->key());
         return false;
     }
-    if (watched == m_view->viewport() && event->type() == QEvent::MouseButtonDblClick && !m_bInside)
+    if (watched == m_viewport && event->type() == QEvent::MouseButtonDblClick && !m_bInside)
         return doubleClicked(watched, event);
     return false;
 }

@@ -98,6 +98,8 @@ private:
     bool doubleClicked(QObject* viewport, QEvent* event);
 
     QAbstractItemView* m_view;
+    // Kept apart from the view: while the view is being destroyed it can no longer be asked for it.
+    QObject* m_viewport;
     std::function<void(int key)> m_keyDown;
     std::function<void(int row)> m_doubleClick;
     bool m_bInside = false;
