@@ -226,8 +226,11 @@ class Pelmora:
         argv = [PELMORA]
         if as_user:
             argv = ["setpriv", f"--reuid={as_user[0]}", f"--regid={as_user[1]}", "--clear-groups", *argv]
-        self.process = subprocess.Popen(argv, cwd=workdir, env=desktop.env, stdout=subprocess.PIPE,
-                                        stderr=subprocess.STDOUT)
+        # Output goes to a file: a pipe nobody reads could fill up and stall the program.
+        self.log_path = os.path.join(home, f"pelmora-{len(os.listdir(home))}.log")
+        with open(self.log_path, "w") as log_file:
+            self.process = subprocess.Popen(argv, cwd=workdir, env=desktop.env, stdout=log_file,
+                                            stderr=subprocess.STDOUT)
         self.window = wait_for("the Pelmora window",
                                lambda: self.main_window(), timeout=30)
         log(f"pelmora (pid {self.process.pid}) shows window {self.window}")
@@ -256,9 +259,8 @@ class Pelmora:
         return tones_in(self.capture)
 
     def output(self):
-        if self.process.stdout and self.process.poll() is not None:
-            return self.process.stdout.read().decode("utf-8", "replace")
-        return ""
+        with open(self.log_path, errors="replace") as f:
+            return f.read()
 
     def close(self):
         stop(self.process)
@@ -409,6 +411,8 @@ class Scene:
     def __exit__(self, kind, value, tb):
         for program in self.programs:
             program.close()
+            if kind is not None and program.output().strip():
+                log(f"output of pelmora (pid {program.process.pid}):\n{program.output()[-4000:]}")
         if self.desktop:
             self.desktop.close()
         if kind is None or os.environ.get("PELMORA_E2E_KEEP") is None:
