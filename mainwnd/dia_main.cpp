@@ -205,7 +205,7 @@ bool CDia_Main::event(QEvent* event)
 
 void CDia_Main::paintEvent(QPaintEvent* event)
 {
-    if (platform::guarded(this, [&] { PaintClockFace(event->region()); }))
+    if (platform::guardedInPaint(this, [&] { PaintClockFace(event->region()); }))
         QDialog::paintEvent(event);
 }
 

@@ -5,6 +5,10 @@
 #include "platform/errors.h"
 #include "platform/format.h"
 
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
 #include <exception>
 #include <new>
 
@@ -31,6 +35,18 @@ void reportCurrentException(QWidget* parent) noexcept
         desktop().messageBox(parent, describeCurrentException(), MessageIcon::Error);
     } catch (...) {
         // Reporting must never throw into the event loop; there is nothing more to tell.
+    }
+}
+
+void reportCurrentExceptionLater(QWidget* parent) noexcept
+{
+    try {
+        QTimer::singleShot(0, parent, [window = QPointer<QWidget>(parent), text = describeCurrentException()] {
+            if (window)
+                desktop().messageBox(window, text, MessageIcon::Error);
+        });
+    } catch (...) {
+        // Out of memory while queueing the report: there is nothing more to tell.
     }
 }
 

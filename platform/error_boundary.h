@@ -15,6 +15,10 @@ std::string describeCurrentException();
 // Shows the exception being handled in an error message box; call only inside a catch block.
 void reportCurrentException(QWidget* parent) noexcept;
 
+// Queues the report of the exception being handled for when the event loop is back; call only
+// inside a catch block.
+void reportCurrentExceptionLater(QWidget* parent) noexcept;
+
 // Runs a handler; returns false when it was abandoned by an exception (already reported).
 template <class Handler>
 bool guarded(QWidget* parent, Handler&& handler) noexcept
@@ -24,6 +28,20 @@ bool guarded(QWidget* parent, Handler&& handler) noexcept
         return true;
     } catch (...) {
         reportCurrentException(parent);
+        return false;
+    }
+}
+
+// As guarded, for handlers that run inside a paint: a modal box cannot open there, so the report
+// is shown as soon as the event loop is back.
+template <class Handler>
+bool guardedInPaint(QWidget* window, Handler&& handler) noexcept
+{
+    try {
+        std::forward<Handler>(handler)();
+        return true;
+    } catch (...) {
+        reportCurrentExceptionLater(window);
         return false;
     }
 }

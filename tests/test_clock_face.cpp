@@ -269,6 +269,8 @@ TEST_F(ClockFace, ASelectedRowOutsideTheListEndsThePaintWithOneReportPerStorm)
 
     PaintCounter counter(&window);
     window.RedrawClock();
+    EXPECT_TRUE(fake.messages.empty()); // no modal box inside the paint itself
+    QApplication::processEvents();
     ASSERT_EQ(fake.messages.size(), 1u);
     EXPECT_EQ(fake.messages[0].text, "An invalid argument was encountered.");
     EXPECT_EQ(window.windowTitle(), title);
@@ -281,6 +283,7 @@ TEST_F(ClockFace, ASelectedRowOutsideTheListEndsThePaintWithOneReportPerStorm)
     EXPECT_EQ(counter.paints, paints); // nothing left invalid, no repaint loop
     window.RedrawClock();
     window.RedrawClock();
+    QApplication::processEvents();
     EXPECT_EQ(fake.messages.size(), 1u);
 
     // Once a paint succeeds, a new failure is reported again.
@@ -289,5 +292,6 @@ TEST_F(ClockFace, ASelectedRowOutsideTheListEndsThePaintWithOneReportPerStorm)
     EXPECT_EQ(window.windowTitle(), "Pelmora - count down");
     window.m_nSelected = -2;
     window.RedrawClock();
+    QApplication::processEvents();
     EXPECT_EQ(fake.messages.size(), 2u);
 }
