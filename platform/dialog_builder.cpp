@@ -18,6 +18,18 @@ namespace platform {
 namespace {
 
 const char* const kIdProperty = "controlId";
+constexpr int kDialogFontPoints = 8;
+
+// The templates are laid out for the classic 8-point dialog font; Liberation Sans (metric-compatible
+// with Arial) keeps captions and list texts inside the sizes they were drawn for.
+QFont dialogFont()
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Shell Dlg 2"), QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Arial")});
+    font.setPointSize(kDialogFontPoints);
+    return font;
+}
 
 QWidget* makeButton(const ControlTemplate& c, QWidget* parent)
 {
@@ -115,6 +127,7 @@ void placeControl(QWidget* widget, const ControlTemplate& c)
 void buildDialog(QWidget* dialog, const DialogTemplate& tmpl)
 {
     dialog->setWindowTitle(QString::fromUtf8(tmpl.caption));
+    dialog->setFont(dialogFont());
     dialog->resize(duToPixelsX(tmpl.width), duToPixelsY(tmpl.height));
     QWidget* previousStop = nullptr;
     for (const ControlTemplate& c : tmpl.controls) {
