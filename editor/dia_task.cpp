@@ -114,6 +114,9 @@ CDia_Task::CDia_Task(QWidget* parent) : QDialog(parent), m_task(newTaskDefaults(
 {
     platform::buildDialog(this, res::kTaskDialog);
     setFixedSize(size()); // a modal frame: the template's size, not resizable
+    // A caption with a close box only: no minimize or maximize box.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowCloseButtonHint);
     // A date-time picker starts at the current date and time until it is set.
     for (int id : {IDC_TASK_DELAY_PICKER, IDC_TASK_TIME_PICKER})
         platform::control<QDateTimeEdit>(this, id)->setDateTime(localDateTime(m_task.timeAt));
