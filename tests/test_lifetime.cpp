@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QTreeView>
 #include <gtest/gtest.h>
@@ -209,4 +210,19 @@ TEST_F(MainWindowLife, TheAboutItemOpensTheAboutBox)
     EXPECT_EQ(seenTitle, "About Pelmora");
     EXPECT_TRUE(seenText.contains("Pelmora Version 2.0"));
     EXPECT_TRUE(window.isVisible());
+}
+
+TEST_F(MainWindowLife, HelpButtonAndF1ShowTheHelpPage)
+{
+    CDia_Main window;
+    window.show();
+    button(window, "&Help")->click();
+    auto* browser = window.findChild<QTextBrowser*>("helpBrowser");
+    ASSERT_NE(browser, nullptr);
+    EXPECT_TRUE(browser->window()->isVisible());
+    EXPECT_TRUE(browser->toPlainText().contains("TASKS.BIN"));
+    browser->window()->close();
+    QTest::keyClick(&window, Qt::Key_F1);
+    EXPECT_TRUE(browser->window()->isVisible());
+    EXPECT_EQ(window.findChildren<QTextBrowser*>().size(), 1);
 }
