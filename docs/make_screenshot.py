@@ -40,7 +40,7 @@ def run():
         wait_for("the clock's title", lambda: (program.title() or "").startswith("Pelmora - "))
         desktop.click(program.window, e2e.BUTTON_SHOW_LIST)
         wait_equal("the expanded outer height", lambda: desktop.outer_height(program.window), 500, timeout=10)
-        desktop.click(program.window, e2e.list_row(0))
+        desktop.choose_row(program.window, 0)
         wait_equal("the first task chosen", program.title, "Pelmora - Green tea...", timeout=10)
         # Park the pointer outside the window so no row is hot-tracked in the picture.
         desktop.run(["xdotool", "mousemove", "1000", "700"])

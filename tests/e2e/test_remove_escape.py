@@ -20,12 +20,12 @@ def remove_first(scene):
     wait_for("the clock's title", lambda: (program.title() or "").startswith("Pelmora - "))
     desktop.click(program.window, e2e.BUTTON_SHOW_LIST)
     wait_equal("the expanded outer height", lambda: desktop.outer_height(program.window), 500, timeout=10)
-    desktop.click(program.window, e2e.list_row(0))
+    desktop.choose_row(program.window, 0)
     wait_equal("the first task in the title", program.title, "Pelmora - First", timeout=10)
     desktop.click(program.window, e2e.BUTTON_REMOVE)
-    desktop.click(program.window, e2e.list_row(0))
+    desktop.choose_row(program.window, 0)
     wait_equal("the second task now in row 0", program.title, "Pelmora - Second", timeout=10)
-    desktop.click(program.window, e2e.list_row(1))
+    desktop.choose_row(program.window, 1)
     wait_equal("the third task now in row 1", program.title, "Pelmora - Third", timeout=10)
     return program
 

@@ -36,7 +36,7 @@ def run():
         wait_equal("the expanded outer height", lambda: desktop.outer_height(program.window), 500, timeout=10)
 
         log("choose the run task in the list: its first line becomes the title, its delay the clock")
-        desktop.click(program.window, e2e.list_row(1))
+        desktop.choose_row(program.window, 1)
         wait_equal("the task's first line in the title", program.title, "Pelmora - Run the hostile script...",
                    timeout=10)
         image = desktop.screenshot(program.window, os.path.join(scene.root, "chosen.png"))
