@@ -1,45 +1,21 @@
 // Tests of the archive streams: fixed fields, counted strings, buffering and failures.
+#include "byte_files.h"
 #include "platform/archive.h"
 #include "platform/errors.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdint>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <functional>
 #include <limits>
 #include <memory>
-#include <new>
-#include <string>
 #include <vector>
-
-// Every allocation in this binary passes here, so a test can prove that nothing large was asked for.
-namespace {
-std::atomic<std::size_t> g_largestAllocation{0};
-}
-
-void* operator new(std::size_t size)
-{
-    std::size_t seen = g_largestAllocation.load(std::memory_order_relaxed);
-    while (size > seen && !g_largestAllocation.compare_exchange_weak(seen, size)) {
-    }
-    if (void* block = std::malloc(size ? size : 1))
-        return block;
-    throw std::bad_alloc();
-}
-
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 
 namespace {
 
 using platform::ArchiveError;
 using platform::ArchiveReader;
 using platform::ArchiveWriter;
-using Bytes = std::string;
 
 using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
@@ -82,16 +58,8 @@ protected:
 
     std::string path() const { return m_dir.filePath("archive.bin").toStdString(); }
 
-    void writeFile(const Bytes& bytes) const
-    {
-        std::ofstream(path(), std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
-    }
-
-    Bytes readFile() const
-    {
-        std::ifstream in(path(), std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), {});
-    }
+    void writeFile(const Bytes& bytes) const { writeBytes(path(), bytes); }
+    Bytes readFile() const { return readBytes(path()); }
 
     // Writes through a FileSink into the file and returns the file's bytes.
     template <typename Fill> Bytes writeWith(Fill fill) const
@@ -127,33 +95,31 @@ protected:
         return text;
     }
 
-    // Expects EndOfFile naming the file, and the target string left as it was.
-    void expectStringEndOfFile(const Bytes& bytes) const
+    // Expects `read` to raise EndOfFile naming the file.
+    void expectEndOfFile(const Bytes& bytes, const std::function<void(ArchiveReader&)>& read) const
     {
-        std::string text = "keep";
         readWith(bytes, [&](ArchiveReader& in) {
             try {
-                in.readString(text);
+                read(in);
                 ADD_FAILURE() << "no error raised";
             } catch (const ArchiveError& error) {
                 EXPECT_EQ(error.cause(), ArchiveError::Cause::EndOfFile);
                 EXPECT_EQ(error.fileName(), "archive.bin");
             }
         });
+    }
+
+    // The same for a string, whose target must be left as it was.
+    void expectStringEndOfFile(const Bytes& bytes) const
+    {
+        std::string text = "keep";
+        expectEndOfFile(bytes, [&](ArchiveReader& in) { in.readString(text); });
         EXPECT_EQ(text, "keep");
     }
 
 private:
     QTemporaryDir m_dir;
 };
-
-Bytes bytesOf(std::initializer_list<unsigned> values)
-{
-    Bytes bytes;
-    for (unsigned value : values)
-        bytes += char(value);
-    return bytes;
-}
 
 // ---- Fixed fields ----
 
@@ -192,16 +158,9 @@ TEST_F(ArchiveTest, ExtremeIntegersRoundTrip)
 
 TEST_F(ArchiveTest, ShortFixedFieldRaisesEndOfFile)
 {
-    readWith(bytesOf({1, 2, 3}), [](ArchiveReader& in) {
-        try {
-            in.readI32();
-            ADD_FAILURE() << "no error raised";
-        } catch (const ArchiveError& error) {
-            EXPECT_EQ(error.cause(), ArchiveError::Cause::EndOfFile);
-        }
-    });
-    readWith(Bytes(), [](ArchiveReader& in) { EXPECT_THROW(in.readU8(), ArchiveError); });
-    readWith(bytesOf({1, 2, 3, 4, 5, 6, 7}), [](ArchiveReader& in) { EXPECT_THROW(in.readI64(), ArchiveError); });
+    expectEndOfFile(bytesOf({1, 2, 3}), [](ArchiveReader& in) { in.readI32(); });
+    expectEndOfFile(Bytes(), [](ArchiveReader& in) { in.readU8(); });
+    expectEndOfFile(bytesOf({1, 2, 3, 4, 5, 6, 7}), [](ArchiveReader& in) { in.readI64(); });
 }
 
 // ---- Counted strings ----
@@ -239,6 +198,13 @@ TEST_F(ArchiveTest, WiderCountsAreRead)
     EXPECT_EQ(readStringThenMarker(bytesOf({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 3, 0, 0, 0, 0, 0, 0, 0}) + "xyz"),
               "xyz");
     EXPECT_EQ(readStringThenMarker(bytesOf({0xFF, 4, 0}) + "wxyz"), "wxyz");
+    // 16-bit text (marked FF FE FF) with 16- and 32-bit counts of characters.
+    Bytes units;
+    for (int i = 0; i < 300; ++i)
+        units += bytesOf({'k', 0});
+    EXPECT_EQ(readStringThenMarker(bytesOf({0xFF, 0xFE, 0xFF, 0xFF, 0x2C, 0x01}) + units), Bytes(300, 'k'));
+    EXPECT_EQ(readStringThenMarker(bytesOf({0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0x2C, 0x01, 0, 0}) + units),
+              Bytes(300, 'k'));
 }
 
 TEST_F(ArchiveTest, BytesThatAreNotUtf8RoundTrip)
@@ -271,16 +237,6 @@ TEST_F(ArchiveTest, SixteenBitStringsBecomeUtf8)
     EXPECT_EQ(readStringThenMarker(marker + bytesOf({2, 0x3D, 0xD8, 'x', 0})), "\xEF\xBF\xBDx");
     // A zero character cuts 16-bit text too.
     EXPECT_EQ(readStringThenMarker(marker + bytesOf({3, 'a', 0, 0, 0, 'b', 0})), "a");
-}
-
-TEST_F(ArchiveTest, SixteenBitStringsWithWideCounts)
-{
-    Bytes units;
-    for (int i = 0; i < 300; ++i)
-        units += bytesOf({'k', 0});
-    const Bytes marker = bytesOf({0xFF, 0xFE, 0xFF});
-    EXPECT_EQ(readStringThenMarker(marker + bytesOf({0xFF, 0x2C, 0x01}) + units), Bytes(300, 'k'));
-    EXPECT_EQ(readStringThenMarker(marker + bytesOf({0xFF, 0xFF, 0xFF, 0x2C, 0x01, 0, 0}) + units), Bytes(300, 'k'));
 }
 
 TEST_F(ArchiveTest, ShortStringsRaiseEndOfFileAndKeepTheTarget)
