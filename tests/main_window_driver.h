@@ -1,4 +1,4 @@
-// Drives the main window in engine and clock tests: tasks, row selection, captions, timers, clock pixels.
+// Drives the main window in engine, clock and list tests: tasks, row selection, captions, timers, paints, clock pixels.
 #pragma once
 
 #include "mainwnd/dia_main.h"
@@ -11,6 +11,7 @@
 #include <QWindow>
 #include <QImage>
 #include <QItemSelectionModel>
+#include <QPaintEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyleOptionSlider>
@@ -112,6 +113,30 @@ inline QRect scrollBarPart(const QScrollBar& bar, QStyle::SubControl part)
     option.state |= QStyle::State_Horizontal;
     return bar.style()->subControlRect(QStyle::CC_ScrollBar, &option, part, &bar);
 }
+
+// Counts a widget's paints, and the region they cover, as they happen; with `within`, only the paints that reach it.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget& widget, QRect within = {}) : m_within(within) { widget.installEventFilter(this); }
+    int paints = 0;
+    QRegion covered;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() != QEvent::Paint)
+            return false;
+        const QRegion& region = static_cast<QPaintEvent*>(event)->region();
+        if (m_within.isNull() || region.boundingRect().intersects(m_within)) {
+            ++paints;
+            covered += region;
+        }
+        return false;
+    }
+
+private:
+    QRect m_within;
+};
 
 inline QColor colorOf(std::uint32_t colorRef)
 {

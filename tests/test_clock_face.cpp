@@ -8,7 +8,6 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QHoverEvent>
-#include <QPaintEvent>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -30,24 +29,6 @@ const QColor kCyan = colorOf(CDia_Main::COLOR_AT_TIME);
 const QColor kGreen = colorOf(CDia_Main::COLOR_COUNT_DOWN);
 const QColor kWhite = colorOf(CDia_Main::COLOR_COUNT_UP);
 const QColor kBlack(0, 0, 0);
-
-// Counts the window's paint events and the regions they cover.
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* window) { window->installEventFilter(this); }
-    int paints = 0;
-    QRegion covered;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint) {
-            ++paints;
-            covered += static_cast<QPaintEvent*>(event)->region();
-        }
-        return false;
-    }
-};
 
 } // namespace
 
@@ -73,8 +54,10 @@ protected:
         window.m_spanCounter = seconds;
         window.RedrawClock();
     }
-    bool dotIsWhite() { return countPixels(driver::shownOnScreen(window, kDot), kWhite) == kDot.width() * kDot.height(); }
-    bool dotIsBlack() { return countPixels(driver::shownOnScreen(window, kDot), kBlack) == kDot.width() * kDot.height(); }
+    bool dotIs(const QColor& colour)
+    {
+        return countPixels(driver::shownOnScreen(window, kDot), colour) == kDot.width() * kDot.height();
+    }
 
     platform::FakeDesktop fake;
     TzGuard tz{"UTC0"};
@@ -206,24 +189,24 @@ TEST_F(ClockFace, TheDotBlinksWithEachTickOfATimeRunEvenWhenDeselectedAndGoesWit
     window.OnStartStop();
     EXPECT_FALSE(window.m_bBlinkOn);
     window.OnTimer();
-    EXPECT_TRUE(dotIsWhite());
+    EXPECT_TRUE(dotIs(kWhite));
     EXPECT_TRUE(window.m_bBlinkOn);
     window.OnTimer();
-    EXPECT_TRUE(dotIsBlack());
+    EXPECT_TRUE(dotIs(kBlack));
     window.OnTimer();
-    EXPECT_TRUE(dotIsWhite());
+    EXPECT_TRUE(dotIs(kWhite));
 
     driver::deselectAll(window);
     window.m_spanCounter = 120;
     window.OnTimer();
-    EXPECT_TRUE(dotIsBlack());
+    EXPECT_TRUE(dotIs(kBlack));
     EXPECT_EQ(window.m_strText, " 00:02:00 ");
     window.OnTimer();
-    EXPECT_TRUE(dotIsWhite());
-    EXPECT_EQ(driver::countPixels(driver::shownOnScreen(window, window.m_rectClock), kYellow) > 0, true);
+    EXPECT_TRUE(dotIs(kWhite));
+    EXPECT_GT(countPixels(driver::shownOnScreen(window, window.m_rectClock), kYellow), 0);
 
     window.OnStartStop();
-    EXPECT_TRUE(dotIsBlack());
+    EXPECT_TRUE(dotIs(kBlack));
     EXPECT_TRUE(window.m_bBlinkOn); // STOP leaves the phase for the next run
 }
 
@@ -239,7 +222,7 @@ TEST_F(ClockFace, RepaintsUnderHoveredOrFocusedButtonsLeaveTheDotAndTitleAlone)
     QPushButton* start = driver::startButton(window);
     ASSERT_TRUE(start->geometry().intersects(window.m_rectClock)); // the button overlaps the clock's edge
 
-    PaintCounter counter(&window);
+    driver::PaintCounter counter(window);
     QHoverEvent enter(QEvent::HoverEnter, QPointF(5, 5), QPointF(start->mapToGlobal(QPoint(5, 5))), QPointF(-1, -1));
     QApplication::sendEvent(start, &enter);
     QApplication::processEvents();
@@ -252,7 +235,7 @@ TEST_F(ClockFace, RepaintsUnderHoveredOrFocusedButtonsLeaveTheDotAndTitleAlone)
     EXPECT_GE(counter.paints, 2); // the window did paint under its buttons
     EXPECT_TRUE(counter.covered.intersects(window.m_rectClock));
     EXPECT_TRUE(window.m_bBlinkOn);
-    EXPECT_TRUE(dotIsWhite());
+    EXPECT_TRUE(dotIs(kWhite));
     EXPECT_EQ(window.windowTitle(), "marker");
     window.OnTimer();
     EXPECT_FALSE(window.m_bBlinkOn);
@@ -267,7 +250,7 @@ TEST_F(ClockFace, ASelectedRowOutsideTheListEndsThePaintWithOneReportPerStorm)
     const QString title = window.windowTitle();
     window.m_spanCounter = 61;
 
-    PaintCounter counter(&window);
+    driver::PaintCounter counter(window);
     window.RedrawClock();
     EXPECT_TRUE(fake.messages.empty()); // no modal box inside the paint itself
     QApplication::processEvents();
