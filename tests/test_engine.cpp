@@ -175,25 +175,24 @@ TEST_F(Engine, TimeOfDayTaskFiresFromItsTimeOnAnyDayAndFallsSilentAfterMidnight)
     EXPECT_EQ(window.m_spanCounter, 77);
 }
 
-TEST_F(Engine, TimeOfDayTaskWhoseTimeHasPassedFiresOnTheFirstTick)
+TEST_F(Engine, TimeOfDayTaskWhoseTimeHasPassedOrCannotBeConvertedFiresOnTheFirstTick)
 {
-    loadTasks(window, {timeTask(at(kSomeDay, 8, 30, 0))});
-    selectRow(window, 0);
-    window.OnStartStop();
-    fake.clock = at(kOtherDay, 8, 30, 1);
-    tick();
-    EXPECT_EQ(fake.tones.size(), 1u);
-}
-
-TEST_F(Engine, AnAlarmTimeThatCannotBeConvertedComparesAsMinusOneComponents)
-{
-    // Its components are -1 each, so every time of day has reached it.
-    loadTasks(window, {timeTask(std::numeric_limits<platform::Time>::max())});
-    selectRow(window, 0);
-    window.OnStartStop();
-    fake.clock = at(kOtherDay, 0, 0, 0);
-    tick();
-    EXPECT_EQ(fake.tones.size(), 1u);
+    // A time that cannot be converted has -1 components, which every time of day has reached.
+    const std::pair<platform::Time, platform::Time> alarmAndNow[] = {
+        {at(kSomeDay, 8, 30, 0), at(kOtherDay, 8, 30, 1)},
+        {std::numeric_limits<platform::Time>::max(), at(kOtherDay, 0, 0, 0)},
+    };
+    for (const auto& [alarm, now] : alarmAndNow) {
+        window.m_tasks = TaskList();
+        loadTasks(window, {timeTask(alarm)});
+        selectRow(window, 0);
+        fake.tones.clear();
+        window.OnStartStop();
+        fake.clock = now;
+        tick();
+        EXPECT_EQ(fake.tones.size(), 1u) << alarm;
+        window.OnStartStop();
+    }
 }
 
 TEST_F(Engine, RunTaskEndsTheRunBeforeRunningItsFileOnce)
