@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <functional>
 #include <vector>
 
 #include <sys/wait.h>
@@ -104,6 +105,21 @@ protected:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<not called>");
     }
 
+    // Runs a script per name, given as `pathOf` makes it: each must leave its marker once, and nothing else.
+    void expectEachRunsOnce(const std::vector<QString>& names, const std::function<std::string(const QString&)>& pathOf)
+    {
+        QSet<QString> expected;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            writeScript(names[i], QStringLiteral("marker%1").arg(i));
+            expected << names[i] << QStringLiteral("marker%1").arg(i);
+        }
+        for (const QString& name : names)
+            platform::runFile(pathOf(name));
+        for (std::size_t i = 0; i < names.size(); ++i)
+            EXPECT_EQ(contents(QStringLiteral("marker%1").arg(i)), "x") << local(names[i]);
+        EXPECT_EQ(entries(), expected);
+    }
+
     static QByteArray oneArgument(const QString& arg) { return "1\n" + arg.toLocal8Bit() + '\0'; }
 
     static void expectNoChildrenLeft()
@@ -121,32 +137,12 @@ protected:
 
 TEST_F(RunFile, HostileNamesRunAsOneWordExactlyOnce)
 {
-    QSet<QString> expected;
-    for (std::size_t i = 0; i < kHostileNames.size(); ++i) {
-        const QString marker = QStringLiteral("marker%1").arg(i);
-        writeScript(kHostileNames[i], marker);
-        expected << kHostileNames[i] << marker;
-    }
-    for (const QString& name : kHostileNames)
-        platform::runFile(local(path(name)));
-    for (std::size_t i = 0; i < kHostileNames.size(); ++i)
-        EXPECT_EQ(contents(QStringLiteral("marker%1").arg(i)), "x") << local(kHostileNames[i]);
-    EXPECT_EQ(entries(), expected);
+    expectEachRunsOnce(kHostileNames, [&](const QString& name) { return local(path(name)); });
 }
 
 TEST_F(RunFile, RelativeNamesAreTakenFromTheWorkingDirectoryNotAsOptions)
 {
-    const std::vector<QString> names{"-x", "--help", "-c touch pwned", "plain name"};
-    QSet<QString> expected;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        writeScript(names[i], QStringLiteral("marker%1").arg(i));
-        expected << names[i] << QStringLiteral("marker%1").arg(i);
-    }
-    for (const QString& name : names)
-        platform::runFile(local(name));
-    for (std::size_t i = 0; i < names.size(); ++i)
-        EXPECT_EQ(contents(QStringLiteral("marker%1").arg(i)), "x") << local(names[i]);
-    EXPECT_EQ(entries(), expected);
+    expectEachRunsOnce({"-x", "--help", "-c touch pwned", "plain name"}, [](const QString& name) { return local(name); });
 }
 
 TEST_F(RunFile, ScriptWithoutInterpreterLineRunsThroughTheShell)

@@ -34,11 +34,11 @@ protected:
     std::vector<int> codes()
     {
         std::vector<int> result;
-        for (const QList<QVariant>& args : spy)
-            result.push_back(args[0].toInt());
         thumbs.clear();
-        for (const QList<QVariant>& args : spy)
+        for (const QList<QVariant>& args : spy) {
+            result.push_back(args[0].toInt());
             thumbs.push_back(args[1].toInt());
+        }
         spy.clear();
         return result;
     }
@@ -58,14 +58,13 @@ protected:
 
 TEST_F(ScrollBarCodes, ArrowsAndTrackClicksSendLineAndPageCodesThenEndScroll)
 {
-    QTest::mouseClick(&bar, Qt::LeftButton, {}, partCentre(QStyle::SC_ScrollBarSubLine));
-    EXPECT_EQ(codes(), (std::vector<int>{Bar::LineLeft, Bar::EndScroll}));
-    QTest::mouseClick(&bar, Qt::LeftButton, {}, partCentre(QStyle::SC_ScrollBarAddLine));
-    EXPECT_EQ(codes(), (std::vector<int>{Bar::LineRight, Bar::EndScroll}));
-    QTest::mouseClick(&bar, Qt::LeftButton, {}, partCentre(QStyle::SC_ScrollBarSubPage));
-    EXPECT_EQ(codes(), (std::vector<int>{Bar::PageLeft, Bar::EndScroll}));
-    QTest::mouseClick(&bar, Qt::LeftButton, {}, partCentre(QStyle::SC_ScrollBarAddPage));
-    EXPECT_EQ(codes(), (std::vector<int>{Bar::PageRight, Bar::EndScroll}));
+    const std::pair<QStyle::SubControl, int> parts[] = {
+        {QStyle::SC_ScrollBarSubLine, Bar::LineLeft}, {QStyle::SC_ScrollBarAddLine, Bar::LineRight},
+        {QStyle::SC_ScrollBarSubPage, Bar::PageLeft}, {QStyle::SC_ScrollBarAddPage, Bar::PageRight}};
+    for (const auto& [part, code] : parts) {
+        QTest::mouseClick(&bar, Qt::LeftButton, {}, partCentre(part));
+        EXPECT_EQ(codes(), (std::vector<int>{code, Bar::EndScroll})) << part;
+    }
     QTest::mouseClick(&bar, Qt::RightButton, {}, partCentre(QStyle::SC_ScrollBarAddLine));
     EXPECT_EQ(codes(), std::vector<int>{});
     EXPECT_EQ(bar.value(), kStartValue);
