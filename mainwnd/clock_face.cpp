@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QRegion>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -29,16 +30,23 @@ QColor fromColorRef(std::uint32_t colour)
     return QColor(int(colour & 0xFF), int((colour >> 8) & 0xFF), int((colour >> 16) & 0xFF));
 }
 
-// The largest pixel size whose line height still fits the requested cell height.
+// The largest pixel size whose line height still fits the requested cell height. Line height grows
+// in proportion to the pixel size, so one measurement lands next to the answer; each further
+// measurement loads the face at another size, which start-up pays for.
 int pixelSizeForCellHeight(const QFont& base, int cellHeight)
 {
     QFont font = base;
-    for (int size = cellHeight; size > 1; --size) {
+    const auto heightAt = [&font](int size) {
         font.setPixelSize(size);
-        if (QFontMetrics(font).height() <= cellHeight)
-            return size;
-    }
-    return 1;
+        return QFontMetrics(font).height();
+    };
+    const int measured = heightAt(cellHeight);
+    int size = measured > 0 ? std::max(1, cellHeight * cellHeight / measured) : cellHeight;
+    while (size > 1 && heightAt(size) > cellHeight)
+        --size;
+    while (heightAt(size + 1) <= cellHeight)
+        ++size;
+    return size;
 }
 
 std::string spanText(std::int64_t span)

@@ -11,6 +11,7 @@
 #include "res/templates.h"
 #include "tasks/task_file.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QIcon>
 #include <QItemSelectionModel>
@@ -63,7 +64,9 @@ void CDia_Main::bindControls()
 
 void CDia_Main::OnInitDialog()
 {
-    setWindowIcon(applicationIcon());
+    // The program's other windows (editor, About box, help) take the icon from the application.
+    QApplication::setWindowIcon(applicationIcon());
+    setWindowIcon(QApplication::windowIcon());
     SetUpListView();
     CreateClockFont();
     SetUpScrollBar();

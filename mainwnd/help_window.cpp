@@ -1,10 +1,8 @@
 // The help page in a window of its own.
 #include "mainwnd/help_window.h"
 
-#include "mainwnd/about_box.h"
 
 #include <QDialog>
-#include <QIcon>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -12,7 +10,6 @@ QWidget* createHelpWindow(QWidget* owner)
 {
     auto* window = new QDialog(owner, Qt::Window);
     window->setWindowTitle(QStringLiteral("Pelmora Help"));
-    window->setWindowIcon(applicationIcon());
     auto* browser = new QTextBrowser(window);
     browser->setObjectName(QStringLiteral("helpBrowser"));
     browser->setSource(QUrl(QStringLiteral("qrc:/res/help.html")));
