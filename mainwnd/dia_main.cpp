@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeView>
+#include <QWindow>
 
 namespace {
 
@@ -34,6 +35,9 @@ constexpr platform::CommandEntry<CDia_Main> kCommands[] = {
     {IDC_MAIN_OK, &CDia_Main::OnOK},
     {IDCANCEL, &CDia_Main::OnCancel},
 };
+
+constexpr int kFrameCheckMs = 100;
+constexpr int kFrameChecks = 50;
 
 } // namespace
 
@@ -174,18 +178,39 @@ void CDia_Main::SetOuterHeight(int height)
     applyOuterHeight();
 }
 
+// Asked of the native window each time: the widget's own frame geometry keeps the first answer,
+// which can be taken before the window manager has put its frame on.
+int CDia_Main::frameHeight() const
+{
+    const QWindow* window = windowHandle();
+    if (!window || !isVisible())
+        return 0;
+    const QMargins margins = window->frameMargins();
+    return margins.top() + margins.bottom();
+}
+
 void CDia_Main::applyOuterHeight()
 {
-    const int frame = isWindow() && isVisible() ? frameGeometry().height() - geometry().height() : 0;
-    m_nFrameHeight = frame;
-    setFixedHeight(m_nOuterHeight - frame);
+    m_nFrameHeight = frameHeight();
+    setFixedHeight(m_nOuterHeight - m_nFrameHeight);
 }
 
 void CDia_Main::followFrame()
 {
-    const int frame = frameGeometry().height() - geometry().height();
-    if (frame != m_nFrameHeight && m_nOuterHeight > 0)
+    if (frameHeight() != m_nFrameHeight && m_nOuterHeight > 0)
         applyOuterHeight();
+}
+
+// A busy window manager may report its frame seconds after the window shows, with no event to the
+// window; so the frame is looked at again for a while.
+void CDia_Main::watchFrame(int checksLeft)
+{
+    if (checksLeft <= 0)
+        return;
+    QTimer::singleShot(kFrameCheckMs, this, [this, checksLeft] {
+        followFrame();
+        watchFrame(checksLeft - 1);
+    });
 }
 
 bool CDia_Main::event(QEvent* event)
@@ -194,7 +219,7 @@ bool CDia_Main::event(QEvent* event)
     // The window manager reports its frame only some time after the window is shown.
     switch (event->type()) {
     case QEvent::Show:
-        QTimer::singleShot(300, this, [this] { followFrame(); });
+        watchFrame(kFrameChecks);
         [[fallthrough]];
     case QEvent::Move:
     case QEvent::WindowActivate:

@@ -105,7 +105,9 @@ protected:
 private:
     void bindControls();
     void applyOuterHeight();
+    int frameHeight() const;
     void followFrame();
+    void watchFrame(int checksLeft);
 
     int m_nTimerId = 0;      // the window timer while a run is in progress, else 0
     bool m_bFaceFailReported = false; // a failed clock paint was reported; repeats stay quiet until one succeeds
