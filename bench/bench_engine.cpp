@@ -1,4 +1,5 @@
 // What one tick (engine step plus the synchronous clock repaint) and one clock paint cost, offscreen.
+#include "bench/bench_support.h"
 #include "mainwnd/dia_main.h"
 #include "platform/fake_desktop.h"
 
@@ -98,11 +99,5 @@ BENCHMARK(BM_ClockPaint)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }

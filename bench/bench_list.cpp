@@ -1,4 +1,5 @@
 // How long a refill of the task list and the next paint take, and what the listed rows cost in memory.
+#include "bench/bench_support.h"
 #include "mainwnd/dia_main.h"
 #include "platform/fake_desktop.h"
 #include "platform/format.h"
@@ -17,22 +18,6 @@
 namespace {
 
 constexpr int kManyTasks = 1'000'000;
-
-// Resident memory of this process in kilobytes, as the kernel reports it.
-long residentKilobytes()
-{
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "VmRSS:") {
-            long kilobytes = 0;
-            status >> kilobytes;
-            return kilobytes;
-        }
-        status.ignore(4096, '\n');
-    }
-    return -1;
-}
 
 TaskRecord sampleTask(int i)
 {
@@ -105,9 +90,9 @@ void BM_ResidentMemory(benchmark::State& state)
 {
     for (auto _ : state) {
         ListedWindow listed(kManyTasks, false);
-        const long loaded = residentKilobytes();
+        const long loaded = residentKiB();
         listed.refillAndPaint();
-        const long listedKb = residentKilobytes();
+        const long listedKb = residentKiB();
         state.counters["loaded_MB"] = double(loaded) / 1024;
         state.counters["listed_MB"] = double(listedKb) / 1024;
         state.counters["rows_cost_MB"] = double(listedKb - loaded) / 1024;
@@ -119,11 +104,5 @@ BENCHMARK(BM_ResidentMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }

@@ -1,4 +1,5 @@
 // Speed and memory of saving and loading a million tasks, beside raw file reads and writes of the same bytes.
+#include "bench/bench_support.h"
 #include "tasks/task_file.h"
 
 #include <QTemporaryDir>
@@ -53,16 +54,6 @@ TaskList randomList()
     for (int i = 0; i < kTasks; ++i)
         list.Append(randomRecord(random));
     return list;
-}
-
-long residentKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
-    return -1;
 }
 
 // Wall-clock and CPU seconds (user and system) of a run. On a shared machine the CPU figure is
