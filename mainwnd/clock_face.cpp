@@ -15,9 +15,6 @@ namespace {
 
 constexpr int kClockCellHeight = 96;
 const char* const kClockFamily = "Arial";
-// Arial's metric twin from fonts-liberation. Named next to Arial, it is found at once where Arial is
-// missing, instead of through fontconfig's slow fallback search on every start.
-const char* const kClockFamilyTwin = "Liberation Sans";
 // Ten blank cells wipe whatever a longer text left before the clock text is drawn over them.
 const char* const kBlankCells = "          ";
 const char* const kClockFormat = " %02d:%02d:%02d ";
@@ -120,7 +117,6 @@ QRegion ownClockRegion(const QWidget& window, const QRegion& painted, const QRec
 void CDia_Main::CreateClockFont()
 {
     m_fontClock = QFont(QString::fromLatin1(kClockFamily));
-    m_fontClock.setFamilies({QString::fromLatin1(kClockFamily), QString::fromLatin1(kClockFamilyTwin)});
     m_fontClock.setPixelSize(pixelSizeForCellHeight(m_fontClock, kClockCellHeight));
 }
 
