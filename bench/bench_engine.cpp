@@ -2,11 +2,11 @@
 #include "bench/bench_support.h"
 #include "mainwnd/dia_main.h"
 #include "platform/fake_desktop.h"
+#include "platform/report_view.h"
 
 #include <QApplication>
 #include <QItemSelectionModel>
 #include <QTemporaryDir>
-#include <QTreeView>
 #include <QWindow>
 #include <benchmark/benchmark.h>
 
@@ -49,7 +49,7 @@ public:
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         QCoreApplication::processEvents();
         const int row = count / 2;
-        QTreeView* view = window.listView();
+        platform::ReportView* view = window.listView();
         view->selectionModel()->select(view->model()->index(row, 0),
                                        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         window.m_nSelected = row;

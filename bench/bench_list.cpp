@@ -3,10 +3,10 @@
 #include "mainwnd/dia_main.h"
 #include "platform/fake_desktop.h"
 #include "platform/format.h"
+#include "platform/report_view.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
-#include <QTreeView>
 #include <QWindow>
 #include <benchmark/benchmark.h>
 
@@ -75,7 +75,7 @@ void BM_ScrollToLastRow(benchmark::State& state)
 {
     ListedWindow listed(int(state.range(0)), true);
     listed.refillAndPaint();
-    QTreeView* view = listed.window().listView();
+    platform::ReportView* view = listed.window().listView();
     for (auto _ : state) {
         view->scrollToTop();
         view->viewport()->repaint();

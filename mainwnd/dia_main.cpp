@@ -6,6 +6,7 @@
 #include "platform/desktop.h"
 #include "platform/dialog_builder.h"
 #include "platform/format.h"
+#include "platform/report_view.h"
 #include "platform/scroll_bar.h"
 #include "res/resource.h"
 #include "res/templates.h"
@@ -19,7 +20,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
-#include <QTreeView>
 #include <QWindow>
 
 namespace {
@@ -85,9 +85,9 @@ void CDia_Main::OnInitDialog()
     scrollBar()->setFocus();
 }
 
-QTreeView* CDia_Main::listView() const
+platform::ReportView* CDia_Main::listView() const
 {
-    return platform::control<QTreeView>(this, IDC_LIST);
+    return platform::control<platform::ReportView>(this, IDC_LIST);
 }
 
 platform::ScrollBar* CDia_Main::scrollBar() const

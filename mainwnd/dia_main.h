@@ -12,10 +12,10 @@
 
 class QMenu;
 class QRegion;
-class QTreeView;
 class TaskTableModel;
 
 namespace platform {
+class ReportView;
 class ScrollBar;
 }
 
@@ -77,7 +77,7 @@ public:
 
     // The window menu offered by a right click: the desktop owns the real system menu.
     QMenu* CreateSystemMenu();
-    QTreeView* listView() const;
+    platform::ReportView* listView() const;
     platform::ScrollBar* scrollBar() const;
 
     // Run-time state, owned by value for the window's whole life.

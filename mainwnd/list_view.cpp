@@ -6,12 +6,12 @@
 #include "mainwnd/task_table_model.h"
 #include "platform/desktop.h"
 #include "platform/dialog_builder.h"
+#include "platform/report_view.h"
 #include "platform/scroll_bar.h"
 #include "res/resource.h"
 
 #include <QHeaderView>
 #include <QPushButton>
-#include <QTreeView>
 
 namespace {
 
@@ -21,7 +21,7 @@ constexpr const char* kSelectFirst = "Please select a tasks for edit at first!";
 
 void CDia_Main::SetUpListView()
 {
-    QTreeView* view = listView();
+    platform::ReportView* view = listView();
     m_listModel = new TaskTableModel(m_tasks, m_strText, this);
     view->setModel(m_listModel);
     QHeaderView* header = view->header();
@@ -30,7 +30,7 @@ void CDia_Main::SetUpListView()
     header->setSectionsMovable(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     for (int column = 0; column < TaskTableModel::ColumnCount; ++column)
-        header->resizeSection(column, TaskTableModel::kColumnWidths[column]);
+        view->setColumnWidth(column, TaskTableModel::kColumnWidths[column]);
 
     new listview::GridLines(view);
     new listview::HotTrack(view);

@@ -1,6 +1,8 @@
 // Grid lines, hot-track selection and the notifications of the task list view.
 #include "mainwnd/list_view_support.h"
 
+#include "platform/report_view.h"
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QHeaderView>
@@ -10,7 +12,6 @@
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOption>
-#include <QTreeView>
 
 #include <algorithm>
 
@@ -35,8 +36,8 @@ void appendSpanRows(std::vector<int>& rows, const RowSpan& span, int skip)
 
 QHeaderView* headerOf(QAbstractItemView* view)
 {
-    auto* tree = qobject_cast<QTreeView*>(view);
-    return tree ? tree->header() : nullptr;
+    auto* report = qobject_cast<platform::ReportView*>(view);
+    return report ? report->header() : nullptr;
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// What a report-mode list view does beyond a plain QTreeView: grid lines, hot-track selection, and the
+// What a report-mode list view does beyond drawing its rows: grid lines, hot-track selection, and the
 // item-changed, key-down and double-click notifications it sends its window.
 #pragma once
 

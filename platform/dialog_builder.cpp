@@ -2,16 +2,15 @@
 #include "platform/dialog_builder.h"
 
 #include "platform/plain_radio.h"
+#include "platform/report_view.h"
 #include "platform/scroll_bar.h"
 
 #include <QDateTimeEdit>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTreeView>
 
 namespace platform {
 
@@ -40,10 +39,7 @@ QWidget* makeButton(const ControlTemplate& c, QWidget* parent)
 
 QWidget* makeListView(const ControlTemplate& c, QWidget* parent)
 {
-    auto* view = new QTreeView(parent);
-    view->setRootIsDecorated(false);
-    view->setUniformRowHeights(true);
-    view->setAllColumnsShowFocus(true);
+    auto* view = new ReportView(parent);
     view->setSelectionMode((c.style & MultiSelect) ? QAbstractItemView::ExtendedSelection
                                                    : QAbstractItemView::SingleSelection);
     view->setSelectionBehavior(QAbstractItemView::SelectRows);

@@ -3,6 +3,7 @@
 
 #include "mainwnd/dia_main.h"
 #include "platform/dialog_builder.h"
+#include "platform/report_view.h"
 #include "platform/scroll_bar.h"
 #include "res/resource.h"
 
@@ -15,7 +16,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyleOptionSlider>
-#include <QTreeView>
 
 #include <initializer_list>
 
@@ -70,7 +70,7 @@ inline void loadTasks(CDia_Main& window, std::initializer_list<TaskRecord> tasks
 // Selects one row through the view, and records it as the item-changed notification would.
 inline void selectRow(CDia_Main& window, int row)
 {
-    QTreeView* view = window.listView();
+    platform::ReportView* view = window.listView();
     view->selectionModel()->select(view->model()->index(row, 0),
                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     window.m_nSelected = row;

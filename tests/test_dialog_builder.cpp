@@ -2,6 +2,7 @@
 #include "platform/dialog_builder.h"
 #include "platform/fake_desktop.h"
 #include "platform/plain_radio.h"
+#include "platform/report_view.h"
 #include "platform/scroll_bar.h"
 
 #include <QDialog>
@@ -9,7 +10,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTreeView>
 #include <gtest/gtest.h>
 
 using namespace platform;
@@ -56,7 +56,7 @@ TEST(DialogBuilder, BuildsEachControlWithItsIdKindAndGeometry)
     EXPECT_NE(control<QPlainTextEdit>(&dialog, 12), nullptr);
     EXPECT_FALSE(control<PlainRadioButton>(&dialog, 13)->isEnabled());
     EXPECT_EQ(control<QLineEdit>(&dialog, 14)->alignment(), Qt::AlignCenter);
-    EXPECT_EQ(control<QTreeView>(&dialog, 15)->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_EQ(control<platform::ReportView>(&dialog, 15)->selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_EQ(findControl(&dialog, 99), nullptr);
 }
 

@@ -2,6 +2,7 @@
 #include "mainwnd/about_box.h"
 #include "mainwnd/dia_main.h"
 #include "platform/fake_desktop.h"
+#include "platform/report_view.h"
 #include "platform/scroll_bar.h"
 #include "temp_work_dir.h"
 
@@ -13,7 +14,6 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
-#include <QTreeView>
 #include <gtest/gtest.h>
 
 namespace {

@@ -5,6 +5,7 @@
 #include "platform/dialog_builder.h"
 #include "platform/errors.h"
 #include "platform/fake_desktop.h"
+#include "platform/report_view.h"
 #include "res/resource.h"
 #include "temp_work_dir.h"
 #include "tz_guard.h"
@@ -17,7 +18,6 @@
 #include <QStyleOption>
 #include <QTest>
 #include <QTimer>
-#include <QTreeView>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -93,7 +93,7 @@ protected:
     }
     CDia_Main& openAbc() { return open({beepTask("a"), beepTask("b"), beepTask("c")}); }
 
-    QTreeView* view() const { return window->listView(); }
+    platform::ReportView* view() const { return window->listView(); }
     QModelIndex index(int row, int column = 0) const { return view()->model()->index(row, column); }
     QString cell(int row, int column) const { return index(row, column).data().toString(); }
     QPoint rowCentre(int row) const { return view()->visualRect(index(row)).center(); }

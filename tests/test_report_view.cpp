@@ -1,0 +1,219 @@
+// The report list view: rows placed by arithmetic, full-row selection, keys, and painting only what shows.
+#include "platform/report_view.h"
+
+#include <QAbstractTableModel>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using Rows = std::vector<int>;
+
+// As many rows as asked for, each cell's text computed from its place.
+class CountedModel : public QAbstractTableModel {
+public:
+    explicit CountedModel(int rows) : m_rows(rows) {}
+    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : m_rows; }
+    int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : 3; }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (role != Qt::DisplayRole)
+            return {};
+        return QStringLiteral("row %1 column %2").arg(index.row()).arg(index.column());
+    }
+
+private:
+    int m_rows;
+};
+
+class CountingDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        ++paints;
+        rows.push_back(index.row());
+        QStyledItemDelegate::paint(painter, option, index);
+    }
+    mutable int paints = 0;
+    mutable Rows rows;
+};
+
+constexpr int kMillion = 1'000'000;
+
+class ReportViewTest : public ::testing::Test {
+protected:
+    void open(int rows)
+    {
+        model = std::make_unique<CountedModel>(rows);
+        view.setModel(model.get());
+        view.setSelectionMode(QAbstractItemView::ExtendedSelection);
+        for (int column = 0; column < 3; ++column)
+            view.setColumnWidth(column, 100);
+        view.resize(400, 300);
+        view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    }
+    QModelIndex index(int row, int column = 0) const { return model->index(row, column); }
+    QPoint rowCentre(int row) const { return view.visualRect(index(row)).center(); }
+    void click(QPoint at, Qt::KeyboardModifiers modifiers = {})
+    {
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, modifiers, at);
+    }
+    Rows selectedRows() const
+    {
+        Rows rows;
+        for (const QModelIndex& selected : view.selectionModel()->selectedRows())
+            rows.push_back(selected.row());
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    }
+    bool fullyShown(const QModelIndex& at) const { return view.viewport()->rect().contains(view.visualRect(at)); }
+
+    std::unique_ptr<CountedModel> model;
+    platform::ReportView view;
+};
+
+} // namespace
+
+TEST_F(ReportViewTest, TheHeaderSitsAboveTheRowsWithTheColumnWidths)
+{
+    open(10);
+    QHeaderView* header = view.header();
+    EXPECT_TRUE(header->isVisible());
+    EXPECT_GT(header->height(), 0);
+    EXPECT_EQ(header->geometry().bottom() + 1, view.viewport()->geometry().top());
+    EXPECT_EQ(header->sectionSize(1), 100);
+    EXPECT_EQ(view.visualRect(index(0, 1)), QRect(100, 0, 100, view.rowHeight()));
+}
+
+TEST_F(ReportViewTest, IndexAtAndVisualRectAgreeAtTheFirstMiddleAndLastRowsOfAMillion)
+{
+    open(kMillion);
+    for (int row : {0, kMillion / 2, kMillion - 1}) {
+        const QModelIndex cell = index(row, 1);
+        view.scrollTo(cell);
+        ASSERT_TRUE(fullyShown(cell)) << "row " << row;
+        const QRect rect = view.visualRect(cell);
+        EXPECT_EQ(rect.height(), view.rowHeight());
+        EXPECT_EQ(view.indexAt(rect.center()), cell) << "row " << row;
+        EXPECT_EQ(view.indexAt(rect.topLeft()), cell) << "row " << row;
+        EXPECT_EQ(view.indexAt(rect.bottomRight()), cell) << "row " << row;
+        if (row > 0 && rect.top() > 0) {
+            EXPECT_EQ(view.indexAt(rect.topLeft() - QPoint(0, 1)), index(row - 1, 1));
+        }
+        if (row + 1 < kMillion) {
+            EXPECT_EQ(view.indexAt(rect.bottomLeft() + QPoint(0, 1)), index(row + 1, 1));
+        }
+    }
+}
+
+TEST_F(ReportViewTest, ScrollingToTheLastRowShowsItWholeAtTheBottom)
+{
+    open(kMillion);
+    view.scrollTo(index(kMillion - 1));
+    EXPECT_TRUE(fullyShown(index(kMillion - 1)));
+    EXPECT_EQ(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
+    EXPECT_FALSE(view.indexAt(view.visualRect(index(kMillion - 1)).bottomLeft() + QPoint(0, 1)).isValid());
+    view.scrollToTop();
+    EXPECT_EQ(view.indexAt(QPoint(1, 0)), index(0));
+}
+
+TEST_F(ReportViewTest, ClicksSelectWholeRowsShiftSelectsARangeAndCtrlToggles)
+{
+    open(10);
+    click(rowCentre(2));
+    EXPECT_EQ(selectedRows(), Rows{2});
+    EXPECT_EQ(view.selectionModel()->selectedIndexes().size(), 3) << "every column of the row";
+    click(rowCentre(5), Qt::ShiftModifier);
+    EXPECT_EQ(selectedRows(), (Rows{2, 3, 4, 5}));
+    click(rowCentre(3), Qt::ControlModifier);
+    EXPECT_EQ(selectedRows(), (Rows{2, 4, 5}));
+    click(rowCentre(8), Qt::ControlModifier);
+    EXPECT_EQ(selectedRows(), (Rows{2, 4, 5, 8}));
+    EXPECT_EQ(view.currentIndex().row(), 8);
+    click(view.visualRect(index(7, 2)).center());
+    EXPECT_EQ(selectedRows(), Rows{7}) << "a click on a later column selects its row too";
+}
+
+TEST_F(ReportViewTest, AClickBelowTheLastRowClearsTheSelection)
+{
+    open(5);
+    click(rowCentre(1));
+    ASSERT_EQ(selectedRows(), Rows{1});
+    const QRect last = view.visualRect(index(4));
+    const QPoint below(last.center().x(), last.bottom() + last.height());
+    ASSERT_TRUE(view.viewport()->rect().contains(below));
+    EXPECT_FALSE(view.indexAt(below).isValid());
+    click(below);
+    EXPECT_TRUE(selectedRows().empty());
+}
+
+TEST_F(ReportViewTest, KeysMoveTheCurrentRowAndKeepItInSight)
+{
+    open(kMillion);
+    click(rowCentre(0));
+    QTest::keyClick(&view, Qt::Key_Down);
+    EXPECT_EQ(view.currentIndex().row(), 1);
+    EXPECT_EQ(selectedRows(), Rows{1});
+    QTest::keyClick(&view, Qt::Key_End);
+    EXPECT_EQ(view.currentIndex().row(), kMillion - 1);
+    EXPECT_TRUE(fullyShown(view.currentIndex()));
+    QTest::keyClick(&view, Qt::Key_Up);
+    EXPECT_EQ(view.currentIndex().row(), kMillion - 2);
+    QTest::keyClick(&view, Qt::Key_Home);
+    EXPECT_EQ(view.currentIndex().row(), 0);
+    EXPECT_EQ(view.verticalScrollBar()->value(), 0);
+    QTest::keyClick(&view, Qt::Key_PageDown);
+    EXPECT_EQ(view.currentIndex().row(), view.viewport()->height() / view.rowHeight());
+    QTest::keyClick(&view, Qt::Key_Right);
+    EXPECT_EQ(view.currentIndex().row(), view.viewport()->height() / view.rowHeight()) << "sideways keys stay";
+}
+
+TEST_F(ReportViewTest, OnlyTheVisibleRowsArePainted)
+{
+    auto* counting = new CountingDelegate(&view);
+    CountingDelegate& delegate = *counting;
+    view.setItemDelegate(counting);
+    open(kMillion);
+    view.scrollTo(index(kMillion / 2), QAbstractItemView::PositionAtTop);
+    delegate.paints = 0;
+    delegate.rows.clear();
+    view.viewport()->repaint();
+    const int shown = view.viewport()->height() / view.rowHeight();
+    EXPECT_GE(delegate.paints, shown * 3);
+    EXPECT_LE(delegate.paints, (shown + 1) * 3);
+    ASSERT_FALSE(delegate.rows.empty());
+    EXPECT_EQ(*std::min_element(delegate.rows.begin(), delegate.rows.end()), kMillion / 2);
+}
+
+TEST_F(ReportViewTest, ARefillOfTheModelResizesTheScrollRange)
+{
+    open(10);
+    EXPECT_EQ(view.verticalScrollBar()->maximum(), 0);
+    auto refilled = std::make_unique<CountedModel>(kMillion);
+    view.setModel(refilled.get());
+    model = std::move(refilled);
+    EXPECT_EQ(view.verticalScrollBar()->maximum(),
+              kMillion * view.rowHeight() - view.viewport()->height());
+}
+
+TEST_F(ReportViewTest, ScrollingSidewaysMovesTheHeaderAndTheCellsTogether)
+{
+    open(10);
+    view.setColumnWidth(2, 600);
+    QScrollBar* sideways = view.horizontalScrollBar();
+    ASSERT_GT(sideways->maximum(), 0);
+    sideways->setValue(150);
+    EXPECT_EQ(view.header()->offset(), 150);
+    EXPECT_EQ(view.visualRect(index(0, 1)).left(), 100 - 150);
+    EXPECT_EQ(view.indexAt(QPoint(0, 1)), index(0, 1));
+}
