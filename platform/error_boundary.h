@@ -19,17 +19,25 @@ void reportCurrentException(QWidget* parent) noexcept;
 // inside a catch block.
 void reportCurrentExceptionLater(QWidget* parent) noexcept;
 
-// Runs a handler; returns false when it was abandoned by an exception (already reported).
-template <class Handler>
-bool guarded(QWidget* parent, Handler&& handler) noexcept
+// Runs a handler; when an exception escapes it, hands the report to `report` (called inside the
+// catch block) and returns false.
+template <class Handler, class Report>
+bool runReporting(Handler&& handler, Report report) noexcept
 {
     try {
         std::forward<Handler>(handler)();
         return true;
     } catch (...) {
-        reportCurrentException(parent);
+        report();
         return false;
     }
+}
+
+// Runs a handler; returns false when it was abandoned by an exception (already reported).
+template <class Handler>
+bool guarded(QWidget* parent, Handler&& handler) noexcept
+{
+    return runReporting(std::forward<Handler>(handler), [parent] { reportCurrentException(parent); });
 }
 
 // As guarded, for handlers that run inside a paint: a modal box cannot open there, so the report
@@ -37,13 +45,7 @@ bool guarded(QWidget* parent, Handler&& handler) noexcept
 template <class Handler>
 bool guardedInPaint(QWidget* window, Handler&& handler) noexcept
 {
-    try {
-        std::forward<Handler>(handler)();
-        return true;
-    } catch (...) {
-        reportCurrentExceptionLater(window);
-        return false;
-    }
+    return runReporting(std::forward<Handler>(handler), [window] { reportCurrentExceptionLater(window); });
 }
 
 } // namespace platform
