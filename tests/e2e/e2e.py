@@ -405,6 +405,15 @@ class Scene:
         self.programs.append(program)
         return program
 
+    def start_expanded(self):
+        """Starts pelmora, waits for its first clock paint and opens the task list (500 px tall)."""
+        program = self.start()
+        wait_for("the clock's title", lambda: (program.title() or "").startswith("Pelmora - "))
+        program.desktop.click(program.window, BUTTON_SHOW_LIST)
+        wait_equal("the expanded outer height", lambda: program.desktop.outer_height(program.window), 500,
+                   timeout=10)
+        return program
+
     def tasks_path(self):
         return os.path.join(self.work, "TASKS.BIN")
 

@@ -6,7 +6,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e  # noqa: E402
-from e2e import check, log, wait_equal, wait_for  # noqa: E402
+from e2e import check, log, wait_for  # noqa: E402
 from taskfile import Task, decode, encode  # noqa: E402
 
 EXISTING = Task(description=b"Already there", span_delay=60)
@@ -24,11 +24,8 @@ BEEP_HZ_BOX = editor_point(63, 154, 33, 14)
 def run():
     with e2e.Scene("editor") as scene:
         scene.write_tasks(encode([EXISTING]))
-        program = scene.start()
+        program = scene.start_expanded()
         desktop = program.desktop
-        wait_for("the clock's title", lambda: (program.title() or "").startswith("Pelmora - "))
-        desktop.click(program.window, e2e.BUTTON_SHOW_LIST)
-        wait_equal("the expanded outer height", lambda: desktop.outer_height(program.window), 500, timeout=10)
 
         log("New opens the task editor")
         desktop.click(program.window, e2e.BUTTON_NEW)

@@ -5,7 +5,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e  # noqa: E402
-from e2e import check, log, wait_equal, wait_for  # noqa: E402
+from e2e import check, log, wait_equal  # noqa: E402
 from taskfile import Task, encode  # noqa: E402
 
 TASKS = [Task(description=b"First", span_delay=60), Task(count_up=1, description=b"Second", span_delay=120),
@@ -15,11 +15,8 @@ ON_DISK = encode(TASKS)
 
 def remove_first(scene):
     """Starts pelmora, removes row 0 and checks that the list now begins with the second task."""
-    program = scene.start()
+    program = scene.start_expanded()
     desktop = program.desktop
-    wait_for("the clock's title", lambda: (program.title() or "").startswith("Pelmora - "))
-    desktop.click(program.window, e2e.BUTTON_SHOW_LIST)
-    wait_equal("the expanded outer height", lambda: desktop.outer_height(program.window), 500, timeout=10)
     desktop.choose_row(program.window, 0)
     wait_equal("the first task in the title", program.title, "Pelmora - First", timeout=10)
     desktop.click(program.window, e2e.BUTTON_REMOVE)

@@ -29,11 +29,8 @@ def run():
         on_disk = encode([other, task])
         scene.write_tasks(on_disk)
 
-        program = scene.start()
+        program = scene.start_expanded()
         desktop = program.desktop
-        wait_for("the clock's title", lambda: (program.title() or "").startswith("Pelmora - "))
-        desktop.click(program.window, e2e.BUTTON_SHOW_LIST)
-        wait_equal("the expanded outer height", lambda: desktop.outer_height(program.window), 500, timeout=10)
 
         log("choose the run task in the list: its first line becomes the title, its delay the clock")
         desktop.choose_row(program.window, 1)
