@@ -5,6 +5,7 @@
 #include "mainwnd/help_window.h"
 #include "platform/desktop.h"
 #include "platform/dialog_builder.h"
+#include "platform/error_boundary.h"
 #include "platform/format.h"
 #include "platform/report_view.h"
 #include "platform/scroll_bar.h"
@@ -113,6 +114,17 @@ bool CDia_Main::SaveTasks()
     m_strText = platform::format("Can not create an archive file: \n\n%s", tasks::kTaskFileName);
     platform::desktop().messageBox(this, m_strText, platform::MessageIcon::None);
     return false;
+}
+
+std::optional<std::string> CDia_Main::SaveTasksUnattended()
+{
+    try {
+        if (tasks::saveTasks(tasks::kTaskFileName, m_tasks))
+            return std::nullopt;
+        return platform::format("Can not create an archive file: \n\n%s", tasks::kTaskFileName);
+    } catch (...) {
+        return platform::describeCurrentException();
+    }
 }
 
 void CDia_Main::OnOK()

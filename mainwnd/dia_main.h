@@ -8,6 +8,7 @@
 #include <QRect>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 class QMenu;
@@ -44,6 +45,9 @@ public:
     void OnHelp();
     void LoadTasks();
     bool SaveTasks();
+    // Saves as the close box does, with nobody to answer a message box (session end, signals):
+    // nothing when the tasks reached the disk, else the message the user would have been shown.
+    std::optional<std::string> SaveTasksUnattended();
     // Whether the list reports any selected row; asked anew each time.
     bool IsSelected() const;
     // Sets the window's outer height (frame included where the window manager reports one).
