@@ -210,6 +210,49 @@ class Desktop:
             stop(process)
 
 
+class Weston:
+    """A headless Wayland compositor (weston) on a socket of its own; it renders in memory, so its screenshots
+    show what clients drew. Clients get `env`: no X display, so nothing can fall back to X11."""
+
+    def __init__(self, root):
+        check(shutil.which("weston"), "weston is not installed")
+        runtime = os.path.join(root, "runtime")
+        os.makedirs(runtime, mode=0o700, exist_ok=True)
+        socket = f"wayland-pelmora-{os.getpid()}"
+        self.env = {k: v for k, v in os.environ.items() if not k.startswith(("QT_", "WAYLAND", "XDG_SESSION"))}
+        self.env.pop("DISPLAY", None)
+        self.env.update(HOME=root, LC_ALL="C.UTF-8", XDG_RUNTIME_DIR=runtime, WAYLAND_DISPLAY=socket)
+        self.log_path = os.path.join(root, "weston.log")
+        # --debug lets weston-screenshooter take pictures; --idle-time=0 keeps the screen from blanking.
+        self.process = subprocess.Popen(
+            ["weston", "--backend=headless-backend.so", "--use-pixman", "--width=800", "--height=600",
+             "--no-config", "--idle-time=0", "--debug", f"--socket={socket}", f"--log={self.log_path}"],
+            env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            wait_for("weston's socket",
+                     lambda: self.process.poll() is not None or os.path.exists(os.path.join(runtime, socket)))
+            check(self.process.poll() is None, f"weston ended at start:\n{self.output()[-2000:]}")
+        except BaseException:
+            self.close()
+            raise
+        log(f"weston is up on {socket}")
+
+    def output(self):
+        with open(self.log_path, errors="replace") as f:
+            return f.read()
+
+    def screenshot(self, folder):
+        """The whole output as read_png gives it; weston-screenshooter names its file after the time."""
+        before = set(os.listdir(folder))
+        subprocess.run(["weston-screenshooter"], cwd=folder, env=self.env, check=True, timeout=20)
+        taken = [name for name in os.listdir(folder) if name not in before and name.endswith(".png")]
+        check(len(taken) == 1, f"weston-screenshooter left {taken} in {folder}")
+        return read_png(os.path.join(folder, taken[0]))
+
+    def close(self):
+        stop(self.process)
+
+
 def stop(process, timeout=5):
     if process.poll() is None:
         process.terminate()
