@@ -25,7 +25,8 @@ constexpr ControlTemplate kControls[] = {
     {14, ControlKind::Edit, "", 63, 154, 33, 14, TabStop | Number | CenterText | Border},
     {15, ControlKind::ListView, "", 7, 88, 309, 173, TabStop | MultiSelect},
 };
-constexpr DialogTemplate kTemplate{1, "Test", 323, 289, kControls};
+constexpr ControlName kNames[] = {{10, "Countdown preset"}, {14, "Hertz"}};
+constexpr DialogTemplate kTemplate{1, "Test", 323, 289, kControls, kNames};
 
 } // namespace
 
