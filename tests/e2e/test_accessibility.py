@@ -4,6 +4,7 @@ with its headers and cells, every control of the main window and the task editor
 editor's radio buttons as radio buttons with their checks, and the clock's text."""
 import os
 import sys
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e  # noqa: E402
@@ -59,6 +60,32 @@ def check_table(pyatspi, table_node):
     check(all(cell.getRole() == pyatspi.ROLE_TABLE_CELL for row in cells for cell in row), "cells without their role")
 
 
+def listen(pyatspi, event_type, role):
+    """The names of the objects of `role` that events of `event_type` come from, in order; of state changes
+    only those that set the state."""
+    heard = []
+
+    def on_event(event):
+        if event.type.startswith("object:state-changed") and not event.detail1:
+            return
+        if event.source.getRole() == role:
+            heard.append(event.source.name)
+
+    pyatspi.Registry.registerEventListener(on_event, event_type)
+    return heard
+
+
+def pump_events(seconds):
+    """Lets pyatspi take the events that arrived; no main loop runs otherwise."""
+    from gi.repository import GLib
+    context = GLib.MainContext.default()
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        while context.iteration(False):
+            pass
+        time.sleep(0.02)
+
+
 def run():
     with e2e.Scene("a11y") as scene:
         scene.write_tasks(encode(TASKS))
@@ -88,8 +115,14 @@ def run():
         log("the clock reads the preset, then the selected task")
         desktop.click(program.window, e2e.SCROLL_RIGHT_ARROW)
         e2e.wait_equal("the clock's text after one step of the preset", lambda: clock.name, " 00:00:01 ")
+        focused = listen(pyatspi, "object:state-changed:focused", pyatspi.ROLE_TABLE_CELL)
+        selected = listen(pyatspi, "object:state-changed:selected", pyatspi.ROLE_TABLE_CELL)
+        pump_events(1)  # the program learns of the listeners
         desktop.choose_row(program.window, 1)
         e2e.wait_equal("the selected rows", lambda: list(table_node.queryTable().getSelectedRows()), [1])
+        pump_events(1)
+        check(focused[-1:] == ["Line one..."], f"cells that took the focus: {focused}")
+        check(selected[-1:] == ["Line one..."], f"cells that were selected: {selected}")
         e2e.wait_equal("the clock's text with the second task selected", lambda: clock.name, " 01:02:05 ")
 
         log("the task editor's controls")
@@ -106,6 +139,20 @@ def run():
         checked = sorted(f.name for f in fields
                          if f.getRole() == pyatspi.ROLE_RADIO_BUTTON and f.getState().contains(pyatspi.STATE_CHECKED))
         check(checked == ["Beep:", "Delay:", "count down"], f"checked radio buttons of a new task: {checked}")
+        desktop.key(wait_for("the editor's X window", lambda: next(iter(program.other_windows()), None)), "Escape")
+        wait_for("the editor to close", lambda: not program.other_windows(), timeout=10)
+
+        log("a one-second countdown announces its start, its alarm once while it beeps on, and STOP")
+        desktop.click(program.window, e2e.BUTTON_CLEAR)
+        desktop.click(program.window, e2e.SCROLL_RIGHT_ARROW)
+        heard = listen(pyatspi, "object:property-change:accessible-name", pyatspi.ROLE_NOTIFICATION)
+        pump_events(1)  # the program learns of the listener
+        desktop.click(program.window, e2e.BUTTON_START)
+        pump_events(4.5)  # one tick to zero, then the alarm beeps on every tick
+        check(len(program.tones()) >= 2, f"the alarm did not beep on: {program.tones()}")
+        desktop.click(program.window, e2e.BUTTON_START)
+        pump_events(1)
+        check(heard == ["Timer started", "Alarm", "Timer stopped"], f"announcements heard: {heard}")
 
 
 if __name__ == "__main__":
