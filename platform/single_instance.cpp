@@ -41,10 +41,14 @@ QString runtimeDirectory()
 
 QString instanceName(const std::filesystem::path& taskFile)
 {
+    // Made absolute first: a relative name of a file that does not exist yet would come back unresolved,
+    // and every folder without a task file would share one name.
     std::error_code error;
-    std::filesystem::path resolved = std::filesystem::weakly_canonical(std::filesystem::absolute(taskFile), error);
+    std::filesystem::path resolved = std::filesystem::absolute(taskFile, error);
+    if (!error)
+        resolved = std::filesystem::weakly_canonical(resolved, error);
     if (error)
-        resolved = std::filesystem::absolute(taskFile).lexically_normal();
+        resolved = taskFile.lexically_normal();
     const QByteArray digest = QCryptographicHash::hash(QByteArray::fromStdString(resolved.native()),
                                                        QCryptographicHash::Sha256);
     // 32 hex digits keep the socket path well inside the 108 bytes a local socket address holds.

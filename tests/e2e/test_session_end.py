@@ -43,7 +43,9 @@ def run():
         shutil.rmtree(scene.work)
         os.kill(program.process.pid, signal.SIGTERM)
         check(program.wait_exit() == 1, "a failed save at SIGTERM did not end the program with status 1")
-        check("Can not create an archive file" in program.output(), f"output: {program.output()!r}")
+        reports = [line for line in program.output().splitlines()
+                   if line.startswith(f"pelmora: in {os.path.realpath(scene.work)}: ") and "TASKS.BIN" in line]
+        check(reports, f"no report naming the folder and TASKS.BIN in the output: {program.output()!r}")
 
 
 if __name__ == "__main__":
