@@ -55,6 +55,10 @@ def run():
         scene.desktop.close_box(again.window)
         check(again.wait_exit() == 0, "pelmora ended with an error after the close box")
         check(scene.read_tasks() == ON_DISK, "the close box changed the tasks")
+        second.close()
+        second.wait_exit()
+        left = os.listdir(scene.desktop.env["XDG_RUNTIME_DIR"])
+        check(left == [], f"left in the runtime directory after both ended: {left}")
 
 
 if __name__ == "__main__":
