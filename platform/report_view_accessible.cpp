@@ -193,8 +193,7 @@ int ReportViewAccessible::indexOfChild(const QAccessibleInterface* child) const
     const auto* cell = dynamic_cast<const ReportCellAccessible*>(child);
     if (!cell || cell->view() != view() || !cell->isValid())
         return -1;
-    const auto* asCell = static_cast<const QAccessibleTableCellInterface*>(cell);
-    return childIndex(columnCount(), cell->isHeader() ? kHeaderRow : asCell->rowIndex(), asCell->columnIndex());
+    return childIndex(columnCount(), cell->rowIndex(), cell->columnIndex());
 }
 
 QAccessibleInterface* ReportViewAccessible::childAt(int x, int y) const
