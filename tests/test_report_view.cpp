@@ -258,6 +258,9 @@ TEST_F(ReportViewTest, AsATableItReadsCountsHeadersCellsSelectionAndTheCurrentRo
 
 TEST_F(ReportViewTest, AskingTheTableForEveryCellOfAMillionRowsAddsNoMemory)
 {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer's allocator is invisible to mallinfo2, so nothing would be measured";
+#endif
     platform::installAccessibleFactories();
     open(kMillion);
     QAccessibleTableInterface* table = QAccessible::queryAccessibleInterface(&view)->tableInterface();
