@@ -13,5 +13,5 @@ int main(int argc, char** argv)
     QApplication::setDesktopFileName(QStringLiteral("io.github.pelmora.pelmora"));
     CPelmoraApp app;
     app.InitInstance();
-    return 0;
+    return app.ExitCode();
 }

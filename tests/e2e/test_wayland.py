@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Pelmora on Wayland itself, not through XWayland: under a headless weston its window opens collapsed with the
-clock painted and the desktop file's id as app id, and SIGTERM ends it without a crash."""
+clock painted and the desktop file's id as app id, and SIGTERM saves and ends it as the close box does."""
 import os
 import re
 import shutil
@@ -61,10 +61,12 @@ def run():
         yellow = wait_for("the clock's yellow digits on the screen", clock_digits_on_screen, timeout=15, interval=0.2)
         log(f"{yellow} yellow pixels on the screen")
 
+        tasks = os.path.join(work, "TASKS.BIN")
+        check(not os.path.exists(tasks), "TASKS.BIN exists before Pelmora was closed")
         process.send_signal(signal.SIGTERM)
-        status = process.wait(15)
-        check(status in (0, -signal.SIGTERM), f"pelmora ended with status {status} on SIGTERM")
-        log(f"SIGTERM ended pelmora with status {status}")
+        check(process.wait(15) == 0, f"pelmora ended with status {process.returncode} on SIGTERM")
+        check(os.path.isfile(tasks), "SIGTERM did not save TASKS.BIN as the close box does")
+        log("SIGTERM saved TASKS.BIN and ended pelmora with status 0")
     except BaseException:
         if weston:
             log(f"weston's log:\n{weston.output()[-3000:]}")
