@@ -147,7 +147,8 @@ void CDia_Main::PaintClockFace(const QRegion& region)
     painter.drawText(baseline, QString::fromLatin1(kBlankCells));
     painter.drawText(baseline, QString::fromLocal8Bit(m_strText));
 
-    setWindowTitle(QString::fromLocal8Bit(titleText(*this)));
+    // Qt takes "[*]" as the modified-marker placeholder and drops it; doubled, it shows as written.
+    setWindowTitle(QString::fromLocal8Bit(titleText(*this)).replace(QLatin1String("[*]"), QLatin1String("[*][*]")));
 
     if (m_taskShown.bAtTime && m_bRunning) {
         painter.fillRect(kDot, fromColorRef(m_bBlinkOn ? kDotOff : kDotOn));
