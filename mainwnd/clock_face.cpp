@@ -122,7 +122,10 @@ void CDia_Main::CreateClockFont()
 
 void CDia_Main::PaintClockFace(const QRegion& region)
 {
-    const QRegion clip = ownClockRegion(*this, region, m_rectClock);
+    // The character cells reach below m_rectClock; a paint that covers them fills them whole, while
+    // the redraws of the clock rectangle stay clipped to it.
+    const QRect cells(m_rectClock.topLeft(), QSize(m_rectClock.width(), QFontMetrics(m_fontClock).height()));
+    const QRegion clip = ownClockRegion(*this, region, m_rectClock.united(cells));
     if (clip.isEmpty())
         return;
     std::uint32_t colour = 0;
