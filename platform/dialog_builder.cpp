@@ -54,6 +54,8 @@ QWidget* makeEdit(const ControlTemplate& c, QWidget* parent)
         edit->setTabChangesFocus(true);
         edit->setLineWrapMode((c.style & AutoHScroll) ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
         edit->setVerticalScrollBarPolicy((c.style & VScroll) ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+        // No template asks for a horizontal bar: the box scrolls sideways without one.
+        edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         return edit;
     }
     auto* edit = new QLineEdit(parent);

@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -311,6 +312,12 @@ TEST_F(TaskEditor, EnterInTheDescriptionInsertsALineBreakAndTabMovesOn)
     EXPECT_EQ(description->toPlainText(), "tea\n\npot");
     EXPECT_TRUE(dlg->isVisible());
     EXPECT_EQ(target, delayTask(60));
+
+    // A long line scrolls the box sideways and brings up no bar that would hide a line.
+    QTest::keyClicks(description, QString(200, u'w'));
+    QApplication::processEvents();
+    EXPECT_GT(description->horizontalScrollBar()->value(), 0);
+    EXPECT_FALSE(description->horizontalScrollBar()->isVisible());
 
     dlg->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
