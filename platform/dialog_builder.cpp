@@ -4,8 +4,8 @@
 #include "platform/plain_radio.h"
 #include "platform/report_view.h"
 #include "platform/scroll_bar.h"
+#include "platform/time_picker.h"
 
-#include <QDateTimeEdit>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -67,7 +67,7 @@ QWidget* makeEdit(const ControlTemplate& c, QWidget* parent)
 
 QWidget* makePicker(const ControlTemplate& c, QWidget* parent)
 {
-    auto* picker = new QDateTimeEdit(parent);
+    auto* picker = new TimePicker(parent);
     picker->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
     if (c.style & RightAlign)
         picker->setAlignment(Qt::AlignRight | Qt::AlignVCenter);

@@ -326,6 +326,40 @@ TEST_F(TaskEditor, EnterInTheDescriptionInsertsALineBreakAndTabMovesOn)
     EXPECT_EQ(QApplication::focusWidget(), platform::findControl(dlg.get(), IDC_TASK_DELAY));
 }
 
+TEST_F(TaskEditor, TabVisitsEachEnabledControlOnceAndThePickerFieldsAreReachedWithLeftAndRight)
+{
+    TaskRecord shown;
+    auto dlg = open(shown, true);
+    dlg->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
+    const auto focusedId = [] {
+        for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget())
+            if (w->objectName().startsWith("ctl_"))
+                return w->objectName().mid(4).toStdString();
+        return std::string("?");
+    };
+    const auto press = [](int key) { QTest::keyClick(QApplication::focusWidget(), Qt::Key(key)); };
+    std::string visited;
+    for (int i = 0; i < 12; ++i) {
+        press(Qt::Key_Tab);
+        visited += focusedId() + " ";
+    }
+    EXPECT_EQ(visited, "1007 1015 1012 1013 1008 1016 1017 1021 1018 1 2 1023 ");
+
+    ctl<QDateTimeEdit>(*dlg, 1015)->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(QApplication::focusWidget(), "12"); // a full field moves on to the next
+    press(Qt::Key_Right);
+    QTest::keyClicks(QApplication::focusWidget(), "05");
+    press(Qt::Key_Left);
+    press(Qt::Key_Left);
+    press(Qt::Key_Left); // stays on the first field
+    press(Qt::Key_Right);
+    QTest::keyClicks(QApplication::focusWidget(), "07");
+    EXPECT_EQ(ctl<QDateTimeEdit>(*dlg, 1015)->text(), "12:07:05");
+    press(Qt::Key_Tab);
+    EXPECT_EQ(focusedId(), "1012");
+}
+
 TEST_F(TaskEditor, CancelAndEscapeLeaveTheTargetAsItWas)
 {
     for (bool escape : {false, true}) {
