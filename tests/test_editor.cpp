@@ -235,6 +235,30 @@ TEST_F(TaskEditor, OkStoresWhatTheUserChanged)
     EXPECT_EQ(target.timeAt, kJuly14At1930Utc + 3600) << "the date comes back with the new time";
 }
 
+TEST_F(TaskEditor, EditsKeepEveryCharacterTheUserDidNotTouchAndTypedLineBreaksAreCrLf)
+{
+    // No-break space, lone CR, U+2028, a byte that is not UTF-8, CR LF, lone LF, U+2029.
+    const std::string description = "a\xC2\xA0" "b\r" "c\xE2\x80\xA8" "d\xE9" "e\r\n" "f\n" "g\xE2\x80\xA9" "h";
+    const std::string runFile = "/tmp/\xFF\xC3\xA9\xC2\xA0\xE2\x80\xA8x";
+    TaskRecord target = runTask(runFile.c_str());
+    target.strDescription = description;
+    auto dlg = open(target);
+    auto* box = ctl<QPlainTextEdit>(*dlg, 1023);
+    QTest::keyClicks(box, "S"); // the cursor starts at the beginning
+    box->moveCursor(QTextCursor::End);
+    QTest::keyClicks(box, "X");
+    QTest::keyClick(box, Qt::Key_Return);
+    QTest::keyClicks(box, "Y");
+    QTest::keyClick(box, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClicks(box, "Z");
+    auto* file = ctl<QLineEdit>(*dlg, 1019);
+    file->end(false);
+    QTest::keyClicks(file, "!");
+    click(*dlg, IDOK);
+    EXPECT_EQ(target.strDescription, "S" + description + "X\r\nY\r\nZ");
+    EXPECT_EQ(target.strRunFile, runFile + "!");
+}
+
 TEST_F(TaskEditor, ChoosingAnOptionBringsItsUnsetControlsIntoUse)
 {
     TaskRecord target = delayTask(60);
