@@ -10,5 +10,5 @@ int main(int argc, char** argv)
     QApplication::setDesktopFileName(QStringLiteral("pelmora"));
     CPelmoraApp app;
     app.InitInstance();
-    return 0;
+    return app.ExitCode();
 }

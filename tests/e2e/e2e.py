@@ -200,6 +200,20 @@ class Desktop:
         """What the caption's close box does: the window manager asks the window to close (WM_DELETE_WINDOW)."""
         self.run(["wmctrl", "-i", "-c", hex(window)])
 
+    def active_window(self):
+        out = self.run(["xdotool", "getactivewindow"], check_rc=False).strip()
+        return int(out) if out.isdigit() else None
+
+    def topmost(self):
+        """The managed window on top of the others (openbox's stacking list runs bottom to top)."""
+        out = self.run(["xprop", "-root", "_NET_CLIENT_LIST_STACKING"], check_rc=False)
+        windows = [int(w, 16) for w in re.findall(r"0x[0-9a-f]+", out)]
+        return windows[-1] if windows else None
+
+    def pelmora_windows(self):
+        """Every managed window titled Pelmora, of any process."""
+        return [w for w in self.clients() if (self.title(w) or "").startswith("Pelmora")]
+
     def screenshot(self, window, path):
         check(GRAB_SCREEN, "GRAB_SCREEN is not set")
         self.run([GRAB_SCREEN, path, str(window)])
@@ -404,6 +418,21 @@ class Scene:
         program = Pelmora(self.desktop, self.work, self.home, as_user=as_user)
         self.programs.append(program)
         return program
+
+    def start_in(self, folder):
+        """Starts pelmora in another folder than the scene's work folder and waits for its window."""
+        program = Pelmora(self.desktop, folder, self.home)
+        self.programs.append(program)
+        return program
+
+    def run_briefly(self, folder, timeout=15):
+        """Runs pelmora in `folder` expecting it to end by itself: (exit status, its output)."""
+        try:
+            done = subprocess.run([PELMORA], cwd=folder, env=self.desktop.env, capture_output=True, text=True,
+                                  timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"pelmora started in {folder} did not end within {timeout} s")
+        return done.returncode, done.stdout + done.stderr
 
     def start_expanded(self):
         """Starts pelmora, waits for its first clock paint and opens the task list (500 px tall)."""
