@@ -77,15 +77,20 @@ std::uint32_t showCounter(CDia_Main& window)
 }
 
 // The selected task decides, not the running one; a delay task shows the running counter.
+std::string selectedTaskText(const TaskRecord& task, const CDia_Main& window)
+{
+    if (task.bAtTime)
+        return timeOfDayText(task.timeAt);
+    return spanText(window.m_bRunning ? window.m_spanCounter : task.spanDelay);
+}
+
 std::uint32_t showSelectedTask(CDia_Main& window)
 {
     window.m_taskShown = window.m_tasks.At(window.m_nSelected);
     const TaskRecord& task = window.m_taskShown;
-    if (task.bAtTime) {
-        window.m_strText = timeOfDayText(task.timeAt);
+    window.m_strText = selectedTaskText(task, window);
+    if (task.bAtTime)
         return CDia_Main::COLOR_AT_TIME;
-    }
-    window.m_strText = spanText(window.m_bRunning ? window.m_spanCounter : task.spanDelay);
     return task.bCountUp ? CDia_Main::COLOR_COUNT_UP : CDia_Main::COLOR_COUNT_DOWN;
 }
 
@@ -118,6 +123,11 @@ void CDia_Main::CreateClockFont()
 {
     m_fontClock = QFont(QString::fromLatin1(kClockFamily));
     m_fontClock.setPixelSize(pixelSizeForCellHeight(m_fontClock, kClockCellHeight));
+}
+
+std::string CDia_Main::ClockText() const
+{
+    return IsSelected() ? selectedTaskText(m_tasks.At(m_nSelected), *this) : spanText(m_spanCounter);
 }
 
 void CDia_Main::PaintClockFace(const QRegion& region)

@@ -2,6 +2,7 @@
 #include "mainwnd/dia_main.h"
 
 #include "mainwnd/about_box.h"
+#include "mainwnd/clock_accessible.h"
 #include "mainwnd/help_window.h"
 #include "platform/desktop.h"
 #include "platform/dialog_builder.h"
@@ -47,6 +48,7 @@ CDia_Main::CDia_Main(QWidget* parent) : QDialog(parent)
     // A fixed-size window with a minimize box and no maximize box.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    installClockAccessibility();
     platform::buildDialog(this, res::kMainDialog);
     // The window has no default button, so none may be drawn as one: Qt would make the first button
     // the default whenever no button has the focus.

@@ -1,6 +1,7 @@
 // Builds Qt widgets from a dialog template.
 #include "platform/dialog_builder.h"
 
+#include "platform/accessibility.h"
 #include "platform/plain_radio.h"
 #include "platform/report_view.h"
 #include "platform/scroll_bar.h"
@@ -120,10 +121,20 @@ void placeControl(QWidget* widget, const ControlTemplate& c)
     }
 }
 
+// The name a screen reader reads for the control, when the template's names give one.
+void nameControl(QWidget* widget, int id, std::span<const ControlName> names)
+{
+    for (const ControlName& entry : names)
+        if (entry.id == id)
+            widget->setAccessibleName(QString::fromUtf8(entry.name));
+}
+
 } // namespace
 
 void buildDialog(QWidget* dialog, const DialogTemplate& tmpl)
 {
+    // Before the first control exists, so that none is ever seen through a generic interface.
+    installAccessibleFactories();
     dialog->setWindowTitle(QString::fromUtf8(tmpl.caption));
     dialog->setFont(dialogFont());
     dialog->resize(duToPixelsX(tmpl.width), duToPixelsY(tmpl.height));
@@ -131,6 +142,7 @@ void buildDialog(QWidget* dialog, const DialogTemplate& tmpl)
     for (const ControlTemplate& c : tmpl.controls) {
         QWidget* widget = makeControl(c, dialog);
         placeControl(widget, c);
+        nameControl(widget, c.id, tmpl.names);
         if (!(c.style & TabStop))
             continue;
         if (previousStop)

@@ -480,3 +480,62 @@ def main(test):
         return 1
     log("passed")
     return 0
+
+
+class Skip(BaseException):
+    """The test cannot run here, for the reason given: main_skippable() ends with exit status 77. Not an
+    Exception, so that main() lets it through instead of reporting a failure."""
+
+
+A11Y_BUS_LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
+
+
+def start_accessibility_bus(scene):
+    """A private session bus with at-spi2-core's accessibility bus on it, for this scene's programs and for
+    this process; returns the accessibility bus's address. Must run before the program starts.
+
+    Qt asks org.a11y.Bus on the session bus where the accessibility bus is (AT_SPI_BUS_ADDRESS is not
+    enough), so the launcher runs on the private session bus. Raises Skip when a bus cannot be started."""
+    desktop = scene.desktop
+    for program in ("dbus-daemon", "dbus-send"):
+        if not shutil.which(program):
+            raise Skip(f"{program} is not installed (Debian package dbus)")
+    if not os.access(A11Y_BUS_LAUNCHER, os.X_OK):
+        raise Skip(f"{A11Y_BUS_LAUNCHER} is missing (Debian package at-spi2-core)")
+    session = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                               env=desktop.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    desktop.processes.append(session)
+    ready, _, _ = select.select([session.stdout], [], [], 20)
+    address = session.stdout.readline().decode().strip() if ready else ""
+    if not address:
+        raise Skip("the private session bus (dbus-daemon --session) did not start")
+    desktop.env.update(DBUS_SESSION_BUS_ADDRESS=address, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+    desktop.env.pop("AT_SPI_BUS_ADDRESS", None)
+    desktop.env.pop("NO_AT_BRIDGE", None)
+    launcher_log = open(os.path.join(scene.home, "at-spi-bus-launcher.log"), "w")
+    desktop.processes.append(subprocess.Popen([A11Y_BUS_LAUNCHER, "--launch-immediately"], env=desktop.env,
+                                              stdout=launcher_log, stderr=launcher_log))
+
+    def a11y_address():
+        out = desktop.run(["dbus-send", "--session", "--print-reply=literal", "--dest=org.a11y.Bus",
+                           "/org/a11y/bus", "org.a11y.Bus.GetAddress"], check_rc=False).strip()
+        return out if out.startswith("unix:") else None
+
+    try:
+        a11y = wait_for("the accessibility bus's address", a11y_address, timeout=20, interval=0.2)
+    except Failure as failure:
+        raise Skip(f"at-spi2-core's accessibility bus did not start: {failure}")
+    for name in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS"):
+        os.environ[name] = desktop.env[name]
+    os.environ["AT_SPI_BUS_ADDRESS"] = a11y
+    log(f"private session bus {address}, accessibility bus {a11y}")
+    return a11y
+
+
+def main_skippable(test):
+    """main() for a test that may find its environment missing: a Skip ends it with status 77."""
+    try:
+        return main(test)
+    except Skip as reason:
+        log(f"SKIPPED: {reason}")
+        return 77
