@@ -132,7 +132,10 @@ std::string CDia_Main::ClockText() const
 
 void CDia_Main::PaintClockFace(const QRegion& region)
 {
-    const QRegion clip = ownClockRegion(*this, region, m_rectClock);
+    // The character cells reach below m_rectClock; a paint that covers them fills them whole, while
+    // the redraws of the clock rectangle stay clipped to it.
+    const QRect cells(m_rectClock.topLeft(), QSize(m_rectClock.width(), QFontMetrics(m_fontClock).height()));
+    const QRegion clip = ownClockRegion(*this, region, m_rectClock.united(cells));
     if (clip.isEmpty())
         return;
     std::uint32_t colour = 0;
@@ -157,7 +160,8 @@ void CDia_Main::PaintClockFace(const QRegion& region)
     painter.drawText(baseline, QString::fromLatin1(kBlankCells));
     painter.drawText(baseline, QString::fromLocal8Bit(m_strText));
 
-    setWindowTitle(QString::fromLocal8Bit(titleText(*this)));
+    // Qt takes "[*]" as the modified-marker placeholder and drops it; doubled, it shows as written.
+    setWindowTitle(QString::fromLocal8Bit(titleText(*this)).replace(QLatin1String("[*]"), QLatin1String("[*][*]")));
 
     if (m_taskShown.bAtTime && m_bRunning) {
         painter.fillRect(kDot, fromColorRef(m_bBlinkOn ? kDotOff : kDotOn));

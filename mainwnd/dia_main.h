@@ -73,7 +73,8 @@ public:
     void SetUpListView();
     void Refill();
     void OnItemChanged(int row);
-    void OnListKeyDown(int key);
+    // True when the key ran a command.
+    bool OnListKeyDown(int key);
     void OnListDoubleClick(int row);
     void OnNew();
     void OnEdit();

@@ -5,8 +5,8 @@
 #include "platform/plain_radio.h"
 #include "platform/report_view.h"
 #include "platform/scroll_bar.h"
+#include "platform/time_picker.h"
 
-#include <QDateTimeEdit>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -55,6 +55,8 @@ QWidget* makeEdit(const ControlTemplate& c, QWidget* parent)
         edit->setTabChangesFocus(true);
         edit->setLineWrapMode((c.style & AutoHScroll) ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
         edit->setVerticalScrollBarPolicy((c.style & VScroll) ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+        // No template asks for a horizontal bar: the box scrolls sideways without one.
+        edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         return edit;
     }
     auto* edit = new QLineEdit(parent);
@@ -66,7 +68,7 @@ QWidget* makeEdit(const ControlTemplate& c, QWidget* parent)
 
 QWidget* makePicker(const ControlTemplate& c, QWidget* parent)
 {
-    auto* picker = new QDateTimeEdit(parent);
+    auto* picker = new TimePicker(parent);
     picker->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
     if (c.style & RightAlign)
         picker->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
