@@ -281,23 +281,31 @@ void ReportViewAccessible::modelChange(QAccessibleTableModelChangeEvent*)
     forgetCells();
 }
 
+// The view selects whole rows and a selection's ranges never overlap, so no row is in two ranges: rows are
+// counted and listed from the ranges alone, however many are selected.
+QItemSelection ReportViewAccessible::selectedRanges() const
+{
+    const QItemSelectionModel* selection = view()->selectionModel();
+    QItemSelection ranges = selection ? selection->selection() : QItemSelection();
+    std::sort(ranges.begin(), ranges.end(), [](const auto& a, const auto& b) { return a.top() < b.top(); });
+    return ranges;
+}
+
 QList<int> ReportViewAccessible::selectedRows() const
 {
     QList<int> rows;
-    const QItemSelectionModel* selection = view()->selectionModel();
-    if (!selection)
-        return rows;
-    for (const QItemSelectionRange& range : selection->selection())
+    for (const QItemSelectionRange& range : selectedRanges())
         for (int row = range.top(); row <= range.bottom(); ++row)
             rows.append(row);
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
 }
 
 int ReportViewAccessible::selectedRowCount() const
 {
-    return int(selectedRows().size());
+    qint64 rows = 0;
+    for (const QItemSelectionRange& range : selectedRanges())
+        rows += range.height();
+    return int(rows);
 }
 
 bool ReportViewAccessible::isRowSelected(int row) const
@@ -308,7 +316,7 @@ bool ReportViewAccessible::isRowSelected(int row) const
 
 int ReportViewAccessible::selectedCellCount() const
 {
-    return selectedRowCount() * columnCount();
+    return int(std::min<qint64>(qint64(selectedRowCount()) * columnCount(), INT_MAX));
 }
 
 // No more cells than can be alive at once: each is then among the most recent, so none is dropped while the
@@ -317,9 +325,10 @@ QList<QAccessibleInterface*> ReportViewAccessible::selectedCells() const
 {
     QList<QAccessibleInterface*> cells;
     const int columns = columnCount();
-    for (int row : selectedRows())
-        for (int column = 0; column < columns && cells.size() < kMaxCells; ++column)
-            cells.append(bodyCell(row, column));
+    for (const QItemSelectionRange& range : selectedRanges())
+        for (int row = range.top(); row <= range.bottom() && cells.size() < kMaxCells; ++row)
+            for (int column = 0; column < columns && cells.size() < kMaxCells; ++column)
+                cells.append(bodyCell(row, column));
     return cells;
 }
 

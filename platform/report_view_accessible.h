@@ -62,6 +62,7 @@ private:
         std::list<qint64>::iterator use; // its place in m_useOrder
     };
 
+    QItemSelection selectedRanges() const;
     QAccessibleInterface* bodyCell(int row, int column) const;
     void dropOneCell() const;
     void forgetCells();

@@ -255,6 +255,16 @@ TEST_F(ReportViewTest, AsATableItReadsCountsHeadersCellsSelectionAndTheCurrentRo
     EXPECT_TRUE(table->cellAt(3, 1)->state().selected);
     EXPECT_TRUE(table->unselectRow(3));
     EXPECT_EQ(table->selectedRows(), QList<int>({2, 4}));
+    EXPECT_TRUE(table->selectRow(4)) << "selected again, still counted once";
+    EXPECT_TRUE(table->selectRow(0));
+    EXPECT_EQ(table->selectedRows(), QList<int>({0, 2, 4}));
+    EXPECT_EQ(table->selectedRowCount(), 3);
+    EXPECT_EQ(table->selectedCellCount(), 9);
+    EXPECT_EQ(table->selectedCells().value(3)->text(QAccessible::Name), "row 2 column 0");
+    view.selectAll();
+    EXPECT_EQ(table->selectedRowCount(), kMillion);
+    EXPECT_EQ(table->selectedCellCount(), 3 * kMillion);
+    EXPECT_EQ(table->selectedCells().size(), platform::ReportViewAccessible::kMaxCells);
 }
 
 TEST_F(ReportViewTest, SelectedAndCurrentCellsStayAliveHoweverManyOthersAreAskedFor)
