@@ -57,3 +57,9 @@ void TaskList::Reserve(int count)
     m_records.reserve(std::size_t(count));
     preferHugePages(m_records.data(), m_records.capacity() * sizeof(TaskRecord));
 }
+
+void TaskList::Truncate(int count)
+{
+    if (count >= 0 && std::size_t(count) < m_records.size())
+        m_records.resize(std::size_t(count));
+}

@@ -15,6 +15,8 @@ public:
     // Removes the record at a checked index; later records move up one place.
     void RemoveAt(int index);
     void Reserve(int count);
+    // Drops the records from `count` on; a count at or past the end changes nothing.
+    void Truncate(int count);
 
 private:
     void check(int index) const;
