@@ -1,30 +1,36 @@
-// The task list: records held by value, every index checked.
+// The task list: records held by value in blocks, every index checked.
 #include "tasks/task_list.h"
 
 #include "platform/errors.h"
 
-#include <cstdint>
-#include <sys/mman.h>
+#include <algorithm>
 
-namespace {
+int TaskList::Count() const { return m_count; }
 
-constexpr std::uintptr_t kHugePage = std::uintptr_t(2) << 20;
-
-// A first touch of each 4 KiB page costs a fault, and faults are dear on virtual machines;
-// a large reservation is filled front to back, so huge pages serve it as well and fault 512 times less.
-void preferHugePages(const void* storage, std::size_t bytes)
+void TaskList::addBlock()
 {
-    const auto begin = (reinterpret_cast<std::uintptr_t>(storage) + kHugePage - 1) & ~(kHugePage - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(storage) + bytes) & ~(kHugePage - 1);
-    if (end > begin)
-        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    m_blocks.emplace_back();
+    m_blocks.back().reserve(kBlockRecords);
 }
 
-} // namespace
+const TaskRecord& TaskList::slot(int index) const
+{
+    return m_blocks[std::size_t(index >> kBlockShift)][std::size_t(index & (kBlockRecords - 1))];
+}
 
-int TaskList::Count() const { return int(m_records.size()); }
+TaskRecord& TaskList::slot(int index)
+{
+    return m_blocks[std::size_t(index >> kBlockShift)][std::size_t(index & (kBlockRecords - 1))];
+}
 
-void TaskList::Append(const TaskRecord& record) { m_records.push_back(record); }
+void TaskList::Append(const TaskRecord& record)
+{
+    const std::size_t block = std::size_t(m_count >> kBlockShift);
+    if (block == m_blocks.size())
+        addBlock();
+    m_blocks[block].push_back(record);
+    ++m_count;
+}
 
 void TaskList::check(int index) const
 {
@@ -35,31 +41,35 @@ void TaskList::check(int index) const
 const TaskRecord& TaskList::At(int index) const
 {
     check(index);
-    return m_records[std::size_t(index)];
+    return slot(index);
 }
 
 TaskRecord& TaskList::At(int index)
 {
     check(index);
-    return m_records[std::size_t(index)];
+    return slot(index);
 }
 
 void TaskList::RemoveAt(int index)
 {
     check(index);
-    m_records.erase(m_records.begin() + index);
+    for (int i = index; i + 1 < m_count; ++i)
+        slot(i) = std::move(slot(i + 1));
+    m_blocks[std::size_t((m_count - 1) >> kBlockShift)].pop_back();
+    --m_count;
 }
 
 void TaskList::Reserve(int count)
 {
-    if (count <= 0 || std::size_t(count) <= m_records.capacity())
-        return;
-    m_records.reserve(std::size_t(count));
-    preferHugePages(m_records.data(), m_records.capacity() * sizeof(TaskRecord));
+    while (std::size_t(std::max(count, 0)) > m_blocks.size() * kBlockRecords)
+        addBlock();
 }
 
 void TaskList::Truncate(int count)
 {
-    if (count >= 0 && std::size_t(count) < m_records.size())
-        m_records.resize(std::size_t(count));
+    if (count < 0 || count >= m_count)
+        return;
+    for (std::size_t block = std::size_t(count >> kBlockShift); block < m_blocks.size(); ++block)
+        m_blocks[block].resize(std::size_t(std::max(0, count - int(block) * kBlockRecords)));
+    m_count = count;
 }

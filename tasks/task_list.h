@@ -3,6 +3,7 @@
 
 #include "tasks/task_record.h"
 
+#include <cstddef>
 #include <vector>
 
 class TaskList {
@@ -14,11 +15,22 @@ public:
     TaskRecord& At(int index);
     // Removes the record at a checked index; later records move up one place.
     void RemoveAt(int index);
+    // Makes room for `count` records in all, so that appending up to there allocates nothing.
     void Reserve(int count);
     // Drops the records from `count` on; a count at or past the end changes nothing.
     void Truncate(int count);
 
 private:
+    // Records live in fixed blocks that never move: growing costs one allocation per block,
+    // never a copy of what is there, and memory follows the records appended.
+    static constexpr int kBlockShift = 14;
+    static constexpr int kBlockRecords = 1 << kBlockShift;
+
     void check(int index) const;
-    std::vector<TaskRecord> m_records;
+    void addBlock();
+    const TaskRecord& slot(int index) const;
+    TaskRecord& slot(int index);
+
+    std::vector<std::vector<TaskRecord>> m_blocks; // block b holds records b * kBlockRecords on
+    int m_count = 0;
 };

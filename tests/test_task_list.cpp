@@ -129,4 +129,23 @@ TEST(TaskList, ReserveKeepsTheRecords)
     EXPECT_EQ(list.At(0), record("kept", 1000));
 }
 
+// Records are stored in blocks of some thousands: removing and cutting must carry across their edges.
+TEST(TaskList, RemoveAndTruncateCarryAcrossStorageBlocks)
+{
+    constexpr int kCount = 40000;
+    TaskList list;
+    for (int i = 0; i < kCount; ++i)
+        list.Append(record("r", i));
+    list.RemoveAt(3);
+    ASSERT_EQ(list.Count(), kCount - 1);
+    for (int i : {2, 3, 16382, 16383, 16384, 32767, kCount - 2})
+        EXPECT_EQ(list.At(i).nBeepHz, i < 3 ? i : i + 1) << i;
+    EXPECT_THROW(list.At(kCount - 1), platform::InvalidArgumentError);
+    list.Truncate(16384);
+    list.Append(record("after", -1));
+    ASSERT_EQ(list.Count(), 16385);
+    EXPECT_EQ(list.At(16383).nBeepHz, 16384);
+    EXPECT_EQ(list.At(16384), record("after", -1));
+}
+
 } // namespace
