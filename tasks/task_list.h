@@ -4,6 +4,7 @@
 #include "tasks/task_record.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 class TaskList {
@@ -21,16 +22,21 @@ public:
     void Truncate(int count);
 
 private:
-    // Records live in fixed blocks that never move: growing costs one allocation per block,
-    // never a copy of what is there, and memory follows the records appended.
-    static constexpr int kBlockShift = 14;
-    static constexpr int kBlockRecords = 1 << kBlockShift;
+    // Records live in blocks that never move, each twice the size of the one before: growing costs
+    // one allocation per doubling and never a copy of what is there, and memory follows the records.
+    static constexpr int kFirstBlockShift = 10;
 
+    struct Place {
+        std::size_t block;
+        std::size_t offset;
+    };
+    static Place place(int index);
+    static std::int64_t blockStart(std::size_t block);
     void check(int index) const;
     void addBlock();
     const TaskRecord& slot(int index) const;
     TaskRecord& slot(int index);
 
-    std::vector<std::vector<TaskRecord>> m_blocks; // block b holds records b * kBlockRecords on
+    std::vector<std::vector<TaskRecord>> m_blocks; // block b holds the records from blockStart(b) on
     int m_count = 0;
 };
