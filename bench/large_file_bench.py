@@ -6,14 +6,12 @@ usage: large_file_bench.py PELMORA [RUNS] [TASKS]
 """
 import os
 import re
-import shutil
 import statistics
 import struct
 import sys
-import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from startup_bench import TitleWatcher, one_run, start_desktop, summary  # noqa: E402
+from startup_bench import bench_desktop, one_run, summary  # noqa: E402
 
 BLOCK_TASKS = 10_000
 TARGET_RATIO = 1.1  # VmRSS growth per task over the size of one task record in memory
@@ -46,28 +44,16 @@ def main():
     pelmora = os.path.abspath(sys.argv[1])
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 3
     count = int(sys.argv[3]) if len(sys.argv) > 3 else 10_000_000
-    root = tempfile.mkdtemp(prefix="pelmora-largefile-")
-    processes = []
-    try:
-        home, work = os.path.join(root, "home"), os.path.join(root, "work")
-        os.makedirs(home)
-        os.makedirs(work)
-        env, processes = start_desktop(home)
-        watcher = TitleWatcher(env["DISPLAY"])
+    with bench_desktop("pelmora-largefile-") as (env, watcher, work):
         empty = measure("empty folder", pelmora, watcher, env, work, runs)
         size = write_small_tasks(os.path.join(work, "TASKS.BIN"), count)
         loaded = measure(f"{count:,} tasks", pelmora, watcher, env, work, runs)
-        per_task = (loaded - empty) * 1024 / count
-        ratio = per_task / RECORD_BYTES
-        print(f"TASKS.BIN {size:,} bytes; VmRSS {empty / 1024:.1f} MiB empty, {loaded / 1024:.1f} MiB loaded: "
-              f"{per_task:.1f} bytes per task = {ratio:.2f} x the {RECORD_BYTES}-byte record "
-              f"({'within' if ratio <= TARGET_RATIO else 'OVER'} the target of {TARGET_RATIO})")
-        return 0 if ratio <= TARGET_RATIO else 1
-    finally:
-        for process in processes:
-            process.terminate()
-            process.wait()
-        shutil.rmtree(root, ignore_errors=True)
+    per_task = (loaded - empty) * 1024 / count
+    ratio = per_task / RECORD_BYTES
+    print(f"TASKS.BIN {size:,} bytes; VmRSS {empty / 1024:.1f} MiB empty, {loaded / 1024:.1f} MiB loaded: "
+          f"{per_task:.1f} bytes per task = {ratio:.2f} x the {RECORD_BYTES}-byte record "
+          f"({'within' if ratio <= TARGET_RATIO else 'OVER'} the target of {TARGET_RATIO})")
+    return 0 if ratio <= TARGET_RATIO else 1
 
 
 if __name__ == "__main__":
