@@ -1,6 +1,8 @@
 // The countdown engine: START/STOP, the tick, firing, and the manual preset scroll bar.
 #include "mainwnd/dia_main.h"
 
+#include "mainwnd/clock_accessible.h"
+
 #include "platform/desktop.h"
 #include "platform/dialog_builder.h"
 #include "platform/format.h"
@@ -114,6 +116,7 @@ void CDia_Main::OnStartStop()
         m_nTimerId = 0;
         m_bRunning = false;
         RedrawClock();
+        announceClock(*this, ClockEvent::Stop);
         return;
     }
     // The caption changes first: a bad selection below abandons START with "STOP" showing.
@@ -127,6 +130,7 @@ void CDia_Main::OnStartStop()
     // A precise timer keeps its grid and drops ticks that fall due while a handler blocks.
     m_nTimerId = startTimer(kTickMs, Qt::PreciseTimer);
     m_bRunning = true;
+    announceClock(*this, ClockEvent::Start);
 }
 
 void CDia_Main::OnTimer()
@@ -152,6 +156,7 @@ void CDia_Main::OnTimer()
 
 void CDia_Main::Fire()
 {
+    announceClock(*this, ClockEvent::Alarm);
     switch (m_taskActive.nAction) {
     case ACTION_BEEP:
         platform::desktop().beep(m_taskActive.nBeepHz, m_taskActive.nBeepMs);
@@ -192,4 +197,5 @@ void CDia_Main::OnHScroll(int code, int thumbPosition)
 void CDia_Main::RedrawClock()
 {
     repaint(m_rectClock);
+    clockChanged(*this);
 }
