@@ -33,14 +33,20 @@ int createBeside(const std::filesystem::path& target, std::filesystem::path& cre
     return -1;
 }
 
+// Giving a file away needs privilege, and a group needs membership of it: kept as far as allowed,
+// else the new file is this user's, as any file they create.
+bool keepOwnerAndGroup(int fd, const struct stat& old)
+{
+    return ::fchown(fd, old.st_uid, old.st_gid) == 0 || ::fchown(fd, uid_t(-1), old.st_gid) == 0;
+}
+
 // Owner and group first: changing them clears the set-id bits, which the mode then puts back.
 void takeOverOwnerAndMode(int fd, const std::filesystem::path& target)
 {
     struct stat old {};
     if (::stat(target.c_str(), &old) != 0)
         return;
-    if (::fchown(fd, old.st_uid, old.st_gid) != 0)
-        (void)::fchown(fd, uid_t(-1), old.st_gid); // not allowed to give the file away: keep the group if we may
+    keepOwnerAndGroup(fd, old);
     (void)::fchmod(fd, old.st_mode & 07777);
 }
 
