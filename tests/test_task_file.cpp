@@ -486,8 +486,6 @@ TEST_F(TaskFileTest, UnreadableFileIsNeverReplaced)
     TaskList list;
     TaskRecord scratch;
     EXPECT_EQ(guard.load(list, scratch).kind, tasks::LoadOutcome::Kind::Unreadable);
-    EXPECT_NE(guard.loadNotice().value_or("").find("TASKS.BIN cannot be read: Not a regular file."), std::string::npos);
-    EXPECT_FALSE(tasks::mayReplace(tasksFile()));
     fs::remove(tasksFile());
     writeBytes(tasksFile(), "unread"); // even once the file could be replaced, this run never does it
     list.Append(goldenRecord());
