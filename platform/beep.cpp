@@ -112,6 +112,9 @@ public:
             if (!write(block))
                 return drop();
         }
+        // A tone shorter than the buffer has not started yet: start it, or a stop would wait for a drain.
+        if (snd_pcm_state(m_pcm) == SND_PCM_STATE_PREPARED)
+            snd_pcm_start(m_pcm);
         if (waitForPlayedOut(signal))
             return drop();
         snd_pcm_drain(m_pcm);
