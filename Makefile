@@ -14,7 +14,10 @@ configure: deps
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
-run: build
+# Running needs the program only, and the screenshot tool when there is no display to show it on.
+RUN_TARGETS = pelmora $(if $(DISPLAY)$(WAYLAND_DISPLAY),,grab_screen)
+run: configure
+	cmake --build $(BUILD) -j$(JOBS) --target $(RUN_TARGETS)
 	@bash scripts/run.sh $(BUILD)
 
 test: build
@@ -33,12 +36,12 @@ sanitize-test: deps
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j$(JOBS) --label-exclude 'e2e|packaging'
 
-# A .deb of Pelmora for Debian 12, installed under /usr: build-pkg/pelmora_*.deb.
+# A .deb of Pelmora for Debian 12, installed under /usr: build-pkg/pelmora_*.deb, made from the program
+# in $(BUILD) (built first when missing) without compiling it again.
 PKG_BUILD ?= build-pkg
-package: deps
-	cmake -S . -B $(PKG_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr -DPELMORA_TESTS=OFF -DPELMORA_BENCH=OFF
-	cmake --build $(PKG_BUILD) -j$(JOBS) --target pelmora
-	cd $(PKG_BUILD) && cpack -G DEB
+package: configure
+	cmake --build $(BUILD) -j$(JOBS) --target pelmora
+	sh packaging/build-deb.sh $(BUILD) $(PKG_BUILD)
 
 # Fuzzes the task-file loader with libFuzzer for FUZZ_SECONDS (clang is installed when missing).
 FUZZ_BUILD ?= build-fuzz

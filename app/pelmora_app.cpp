@@ -1,15 +1,27 @@
 // The application object: captures the start-up directory and runs the main window modally.
 #include "app/pelmora_app.h"
 
+#include "app/one_per_folder.h"
+#include "app/session_end.h"
 #include "mainwnd/dia_main.h"
+#include "platform/single_instance.h"
 #include "platform/start_dir.h"
+#include "tasks/task_file.h"
 
 bool CPelmoraApp::InitInstance()
 {
     platform::captureStartDir();
+    // Claimed before the tasks are read: a second start must not even load them.
+    platform::SingleInstance instance(platform::runtimeDirectory(), platform::instanceName(tasks::kTaskFileName));
+    if (!claimTaskFile(instance, m_nExitCode))
+        return false;
     {
         CDia_Main dialog;
+        QObject::connect(&instance, &platform::SingleInstance::raiseRequested, &dialog,
+                         [&dialog] { bringToFront(dialog); });
+        SessionEnd sessionEnd(dialog);
         dialog.exec();
+        m_nExitCode = sessionEnd.exitCode();
     }
     // The framework is not to run a message loop of its own: the program ends here.
     return false;

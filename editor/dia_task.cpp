@@ -1,6 +1,8 @@
 // The task editor dialog: fills its controls from a task, keeps them in step, stores them on OK.
 #include "editor/dia_task.h"
 
+#include "editor/box_text.h"
+
 #include "platform/desktop.h"
 #include "platform/dialog_builder.h"
 #include "platform/errors.h"
@@ -71,21 +73,6 @@ platform::Time todayAt(platform::Time now, int hour, int minute, int second)
     return value;
 }
 
-QString textOf(const QWidget* box)
-{
-    if (const auto* multiLine = qobject_cast<const QPlainTextEdit*>(box))
-        return multiLine->toPlainText();
-    return qobject_cast<const QLineEdit*>(box)->text();
-}
-
-void setTextOf(QWidget* box, const QString& text)
-{
-    if (auto* multiLine = qobject_cast<QPlainTextEdit*>(box))
-        multiLine->setPlainText(text);
-    else
-        qobject_cast<QLineEdit*>(box)->setText(text);
-}
-
 std::int32_t numberOrDefault(const QString& text, std::int32_t whenEmpty)
 {
     bool ok = false;
@@ -120,6 +107,7 @@ CDia_Task::CDia_Task(QWidget* parent) : QDialog(parent), m_task(newTaskDefaults(
     // A date-time picker starts at the current date and time until it is set.
     for (int id : {IDC_TASK_DELAY_PICKER, IDC_TASK_TIME_PICKER})
         platform::control<QDateTimeEdit>(this, id)->setDateTime(localDateTime(m_task.timeAt));
+    boxtext::typeEveryLineBreakAsEnter(platform::findControl(this, IDC_TASK_DESCRIPTION));
     for (int id : {IDC_TASK_BEEP_HZ, IDC_TASK_BEEP_MS}) {
         auto* box = platform::control<QLineEdit>(this, id);
         box->setValidator(new DigitsValidator(box));
@@ -170,7 +158,7 @@ void CDia_Task::OnInitDialog()
 // Whatever the initialisation leaves alone (or never reaches) stands for the base record's value.
 void CDia_Task::RememberControls(const TaskRecord& base)
 {
-    const auto text = [this](int id) { return textOf(platform::findControl(this, id)); };
+    const auto text = [this](int id) { return boxtext::rawText(platform::findControl(this, id)); };
     m_shownDescription = {text(IDC_TASK_DESCRIPTION), base.strDescription, true};
     m_shownRunFile = {text(IDC_TASK_RUN_FILE), base.strRunFile, true};
     m_shownBeepHz = {text(IDC_TASK_BEEP_HZ), base.nBeepHz, true};
@@ -222,9 +210,8 @@ void CDia_Task::SetCheck(int id, bool checked)
 void CDia_Task::SetTextBox(int id, ShownText& shown, const std::string& text)
 {
     QWidget* box = platform::findControl(this, id);
-    setTextOf(box, QString::fromLocal8Bit(text));
-    // The box may have folded CR LF pairs or bytes it cannot show: remember what it really shows.
-    shown = {textOf(box), text};
+    boxtext::setBytes(box, text);
+    shown = {boxtext::rawText(box), text};
 }
 
 void CDia_Task::SetNumberBox(int id, ShownNumber& shown, std::int32_t number)
@@ -365,12 +352,12 @@ TaskRecord CDia_Task::ReadControls() const
 
 std::string CDia_Task::TextOrShown(int id, const ShownText& shown) const
 {
-    const QString current = textOf(platform::findControl(this, id));
-    return shown.keeps(current) ? shown.value : current.toLocal8Bit().toStdString();
+    const QWidget* box = platform::findControl(this, id);
+    return shown.keeps(boxtext::rawText(box)) ? shown.value : boxtext::bytes(box);
 }
 
 std::int32_t CDia_Task::NumberOrShown(int id, const ShownNumber& shown, std::int32_t whenEmpty) const
 {
-    const QString current = textOf(platform::findControl(this, id));
+    const QString current = boxtext::rawText(platform::findControl(this, id));
     return shown.keeps(current) ? shown.value : numberOrDefault(current, whenEmpty);
 }

@@ -77,15 +77,20 @@ std::uint32_t showCounter(CDia_Main& window)
 }
 
 // The selected task decides, not the running one; a delay task shows the running counter.
+std::string selectedTaskText(const TaskRecord& task, const CDia_Main& window)
+{
+    if (task.bAtTime)
+        return timeOfDayText(task.timeAt);
+    return spanText(window.m_bRunning ? window.m_spanCounter : task.spanDelay);
+}
+
 std::uint32_t showSelectedTask(CDia_Main& window)
 {
     window.m_taskShown = window.m_tasks.At(window.m_nSelected);
     const TaskRecord& task = window.m_taskShown;
-    if (task.bAtTime) {
-        window.m_strText = timeOfDayText(task.timeAt);
+    window.m_strText = selectedTaskText(task, window);
+    if (task.bAtTime)
         return CDia_Main::COLOR_AT_TIME;
-    }
-    window.m_strText = spanText(window.m_bRunning ? window.m_spanCounter : task.spanDelay);
     return task.bCountUp ? CDia_Main::COLOR_COUNT_UP : CDia_Main::COLOR_COUNT_DOWN;
 }
 
@@ -120,9 +125,17 @@ void CDia_Main::CreateClockFont()
     m_fontClock.setPixelSize(pixelSizeForCellHeight(m_fontClock, kClockCellHeight));
 }
 
+std::string CDia_Main::ClockText() const
+{
+    return IsSelected() ? selectedTaskText(m_tasks.At(m_nSelected), *this) : spanText(m_spanCounter);
+}
+
 void CDia_Main::PaintClockFace(const QRegion& region)
 {
-    const QRegion clip = ownClockRegion(*this, region, m_rectClock);
+    // The character cells reach below m_rectClock; a paint that covers them fills them whole, while
+    // the redraws of the clock rectangle stay clipped to it.
+    const QRect cells(m_rectClock.topLeft(), QSize(m_rectClock.width(), QFontMetrics(m_fontClock).height()));
+    const QRegion clip = ownClockRegion(*this, region, m_rectClock.united(cells));
     if (clip.isEmpty())
         return;
     std::uint32_t colour = 0;
@@ -147,7 +160,8 @@ void CDia_Main::PaintClockFace(const QRegion& region)
     painter.drawText(baseline, QString::fromLatin1(kBlankCells));
     painter.drawText(baseline, QString::fromLocal8Bit(m_strText));
 
-    setWindowTitle(QString::fromLocal8Bit(titleText(*this)));
+    // Qt takes "[*]" as the modified-marker placeholder and drops it; doubled, it shows as written.
+    setWindowTitle(QString::fromLocal8Bit(titleText(*this)).replace(QLatin1String("[*]"), QLatin1String("[*][*]")));
 
     if (m_taskShown.bAtTime && m_bRunning) {
         painter.fillRect(kDot, fromColorRef(m_bBlinkOn ? kDotOff : kDotOn));

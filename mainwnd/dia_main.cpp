@@ -2,6 +2,7 @@
 #include "mainwnd/dia_main.h"
 
 #include "mainwnd/about_box.h"
+#include "mainwnd/clock_accessible.h"
 #include "mainwnd/help_window.h"
 #include "platform/desktop.h"
 #include "platform/dialog_builder.h"
@@ -47,7 +48,12 @@ CDia_Main::CDia_Main(QWidget* parent) : QDialog(parent)
     // A fixed-size window with a minimize box and no maximize box.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    installClockAccessibility();
     platform::buildDialog(this, res::kMainDialog);
+    // The window has no default button, so none may be drawn as one: Qt would make the first button
+    // the default whenever no button has the focus.
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->setAutoDefault(false);
     setFixedWidth(width());
     bindControls();
     platform::guarded(this, [this] { OnInitDialog(); });
@@ -272,8 +278,11 @@ void CDia_Main::keyPressEvent(QKeyEvent* event)
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        // A focused push button has already taken its own Enter; anything else lands here.
-        platform::guarded(this, [this] { OnEnter(); });
+        // Enter presses the focused push button; anywhere else it is the accept command.
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget()))
+            button->click();
+        else
+            platform::guarded(this, [this] { OnEnter(); });
         return;
     case Qt::Key_F1:
         platform::guarded(this, [this] { OnHelp(); });

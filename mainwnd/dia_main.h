@@ -71,12 +71,15 @@ public:
     void CreateClockFont();
     // Paints the face for a paint of the main window itself; `region` is what that paint covers.
     void PaintClockFace(const QRegion& region);
+    // What the face shows now, read without painting; a bad selection raises as the paint does.
+    std::string ClockText() const;
 
     // Task list and its commands (list_view.cpp)
     void SetUpListView();
     void Refill();
     void OnItemChanged(int row);
-    void OnListKeyDown(int key);
+    // True when the key ran a command.
+    bool OnListKeyDown(int key);
     void OnListDoubleClick(int row);
     void OnNew();
     void OnEdit();

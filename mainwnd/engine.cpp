@@ -1,6 +1,8 @@
 // The countdown engine: START/STOP, the tick, firing and the alarm it raises, and the manual preset scroll bar.
 #include "mainwnd/dia_main.h"
 
+#include "mainwnd/clock_accessible.h"
+
 #include "platform/desktop.h"
 #include "platform/dialog_builder.h"
 #include "platform/format.h"
@@ -130,6 +132,7 @@ void CDia_Main::OnStartStop()
         m_nTimerId = 0;
         m_bRunning = false;
         RedrawClock();
+        announceClock(*this, ClockEvent::Stop);
         return;
     }
     // The caption changes first: a bad selection below abandons START with "STOP" showing.
@@ -146,6 +149,7 @@ void CDia_Main::OnStartStop()
     // A precise timer keeps its grid and drops ticks that fall due while a handler blocks.
     m_nTimerId = startTimer(kTickMs, Qt::PreciseTimer);
     m_bRunning = true;
+    announceClock(*this, ClockEvent::Start);
 }
 
 void CDia_Main::OnTimer()
@@ -175,6 +179,7 @@ void CDia_Main::OnTimer()
 
 bool CDia_Main::Fire()
 {
+    announceClock(*this, ClockEvent::Alarm);
     switch (m_taskActive.nAction) {
     case ACTION_BEEP:
         platform::desktop().beep(m_taskActive.nBeepHz, m_taskActive.nBeepMs);
@@ -233,4 +238,5 @@ void CDia_Main::OnHScroll(int code, int thumbPosition)
 void CDia_Main::RedrawClock()
 {
     repaint(m_rectClock);
+    clockChanged(*this);
 }

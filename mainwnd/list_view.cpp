@@ -36,7 +36,12 @@ void CDia_Main::SetUpListView()
     new listview::HotTrack(view);
     new listview::ItemChanges(view, [this](int row) { platform::guarded(this, [&] { OnItemChanged(row); }); });
     new listview::ListInput(
-        view, [this](int key) { platform::guarded(this, [&] { OnListKeyDown(key); }); },
+        view,
+        [this](int key) {
+            bool ranCommand = true; // only a command can throw
+            platform::guarded(this, [&] { ranCommand = OnListKeyDown(key); });
+            return ranCommand;
+        },
         [this](int row) { platform::guarded(this, [&] { OnListDoubleClick(row); }); });
 }
 
@@ -54,12 +59,15 @@ void CDia_Main::OnItemChanged(int row)
         RedrawClock();
 }
 
-void CDia_Main::OnListKeyDown(int key)
+bool CDia_Main::OnListKeyDown(int key)
 {
     if (key == Qt::Key_Space)
         OnEdit();
     else if (key == Qt::Key_Delete)
         OnRemove();
+    else
+        return false;
+    return true;
 }
 
 void CDia_Main::OnListDoubleClick(int row)

@@ -210,7 +210,7 @@ void ItemChanges::tell(const std::vector<int>& rows)
 
 // ---- keys and double clicks
 
-ListInput::ListInput(QAbstractItemView* view, std::function<void(int key)> keyDown,
+ListInput::ListInput(QAbstractItemView* view, std::function<bool(int key)> keyDown,
                      std::function<void(int row)> doubleClick)
     : QObject(view), m_view(view), m_viewport(view->viewport()), m_keyDown(std::move(keyDown)),
       m_doubleClick(std::move(doubleClick))
@@ -222,9 +222,9 @@ ListInput::ListInput(QAbstractItemView* view, std::function<void(int key)> keyDo
 bool ListInput::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_view && event->type() == QEvent::KeyPress) {
-        // Told before the list moves its own selection for the key, as the key arrives.
-        m_keyDown(static_cast<QKeyEvent*>(event)->key());
-        return false;
+        // Told before the list moves its own selection for the key, as the key arrives. A key that
+        // ran a command is consumed, so that the list's type-ahead search does not act on it too.
+        return m_keyDown(static_cast<QKeyEvent*>(event)->key());
     }
     if (watched == m_viewport && event->type() == QEvent::MouseButtonDblClick && !m_bInside)
         return doubleClicked(watched, event);

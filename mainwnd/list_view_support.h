@@ -84,11 +84,12 @@ private:
 };
 
 // Tells the window of every key pressed in the list and of every left double click, with the row
-// under the pointer (-1 on empty space) once the list itself has taken the click.
+// under the pointer (-1 on empty space) once the list itself has taken the click. A key the window
+// answers with true ran a command and goes no further.
 class ListInput : public QObject {
     Q_OBJECT
 public:
-    ListInput(QAbstractItemView* view, std::function<void(int key)> keyDown,
+    ListInput(QAbstractItemView* view, std::function<bool(int key)> keyDown,
               std::function<void(int row)> doubleClick);
 
 protected:
@@ -100,7 +101,7 @@ private:
     QAbstractItemView* m_view;
     // Kept apart from the view: while the view is being destroyed it can no longer be asked for it.
     QObject* m_viewport;
-    std::function<void(int key)> m_keyDown;
+    std::function<bool(int key)> m_keyDown;
     std::function<void(int row)> m_doubleClick;
     bool m_bInside = false;
 };

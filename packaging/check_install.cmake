@@ -1,11 +1,13 @@
-# Installs into a staging folder and checks that every file lands in its standard place, that the desktop
-# entry and the launcher point at installed files, and that the launcher starts in the per-user data folder.
+# Installs into a staging folder, under a prefix other than the configured one, and checks that every file lands
+# in its standard place, that the desktop entry and the launcher point at the files installed under that prefix,
+# and that the launcher starts in the per-user data folder.
 function(fail message)
   message(FATAL_ERROR "${message}")
 endfunction()
 
 file(REMOVE_RECURSE "${STAGE}")
 execute_process(COMMAND ${CMAKE_COMMAND} -E env DESTDIR=${STAGE} ${CMAKE_COMMAND} --install "${BUILD_DIR}"
+                        --prefix "${PREFIX}"
                 RESULT_VARIABLE result OUTPUT_QUIET)
 if(NOT result EQUAL 0)
   fail("cmake --install failed: ${result}")
@@ -15,7 +17,10 @@ set(root "${STAGE}${PREFIX}")
 foreach(path
     ${BINDIR}/pelmora
     ${LIBEXECDIR}/pelmora/pelmora-launch
-    ${DATADIR}/applications/pelmora.desktop
+    ${DATADIR}/applications/io.github.pelmora.pelmora.desktop
+    ${DATADIR}/man/man1/pelmora.1.gz
+    ${DATADIR}/doc/pelmora/copyright
+    ${DATADIR}/doc/pelmora/changelog.gz
     ${DATADIR}/metainfo/io.github.pelmora.pelmora.metainfo.xml
     ${DATADIR}/icons/hicolor/16x16/apps/pelmora.png
     ${DATADIR}/icons/hicolor/32x32/apps/pelmora.png
@@ -46,7 +51,7 @@ foreach(size 16 32)
   endif()
 endforeach()
 
-file(STRINGS "${root}/${DATADIR}/applications/pelmora.desktop" exec_line REGEX "^Exec=")
+file(STRINGS "${root}/${DATADIR}/applications/io.github.pelmora.pelmora.desktop" exec_line REGEX "^Exec=")
 if(NOT exec_line STREQUAL "Exec=${PREFIX}/${LIBEXECDIR}/pelmora/pelmora-launch")
   fail("the desktop entry does not start the installed launcher: ${exec_line}")
 endif()

@@ -2,7 +2,7 @@
 """Proves an installed Pelmora: starts it from its desktop entry's Exec line in Xvfb, as the menu would.
 
 It must open its window, run in ~/.local/share/pelmora (made when missing) and save TASKS.BIN there.
-usage: check_installed.py [DESKTOP-FILE]   (default /usr/share/applications/pelmora.desktop)
+usage: check_installed.py [DESKTOP-FILE]   (default /usr/share/applications/io.github.pelmora.pelmora.desktop)
 """
 import os
 import shlex
@@ -25,7 +25,7 @@ def exec_line(desktop_file):
 
 
 def run():
-    desktop_file = sys.argv[1] if len(sys.argv) > 1 else "/usr/share/applications/pelmora.desktop"
+    desktop_file = sys.argv[1] if len(sys.argv) > 1 else "/usr/share/applications/io.github.pelmora.pelmora.desktop"
     argv = exec_line(desktop_file)
     log(f"Exec line of {desktop_file}: {argv}")
     with e2e.Scene("installed") as scene:

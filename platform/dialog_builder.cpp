@@ -1,11 +1,12 @@
 // Builds Qt widgets from a dialog template.
 #include "platform/dialog_builder.h"
 
+#include "platform/accessibility.h"
 #include "platform/plain_radio.h"
 #include "platform/report_view.h"
 #include "platform/scroll_bar.h"
+#include "platform/time_picker.h"
 
-#include <QDateTimeEdit>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -54,6 +55,8 @@ QWidget* makeEdit(const ControlTemplate& c, QWidget* parent)
         edit->setTabChangesFocus(true);
         edit->setLineWrapMode((c.style & AutoHScroll) ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
         edit->setVerticalScrollBarPolicy((c.style & VScroll) ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+        // No template asks for a horizontal bar: the box scrolls sideways without one.
+        edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         return edit;
     }
     auto* edit = new QLineEdit(parent);
@@ -65,7 +68,7 @@ QWidget* makeEdit(const ControlTemplate& c, QWidget* parent)
 
 QWidget* makePicker(const ControlTemplate& c, QWidget* parent)
 {
-    auto* picker = new QDateTimeEdit(parent);
+    auto* picker = new TimePicker(parent);
     picker->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
     if (c.style & RightAlign)
         picker->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -118,10 +121,20 @@ void placeControl(QWidget* widget, const ControlTemplate& c)
     }
 }
 
+// The name a screen reader reads for the control, when the template's names give one.
+void nameControl(QWidget* widget, int id, std::span<const ControlName> names)
+{
+    for (const ControlName& entry : names)
+        if (entry.id == id)
+            widget->setAccessibleName(QString::fromUtf8(entry.name));
+}
+
 } // namespace
 
 void buildDialog(QWidget* dialog, const DialogTemplate& tmpl)
 {
+    // Before the first control exists, so that none is ever seen through a generic interface.
+    installAccessibleFactories();
     dialog->setWindowTitle(QString::fromUtf8(tmpl.caption));
     dialog->setFont(dialogFont());
     dialog->resize(duToPixelsX(tmpl.width), duToPixelsY(tmpl.height));
@@ -129,6 +142,7 @@ void buildDialog(QWidget* dialog, const DialogTemplate& tmpl)
     for (const ControlTemplate& c : tmpl.controls) {
         QWidget* widget = makeControl(c, dialog);
         placeControl(widget, c);
+        nameControl(widget, c.id, tmpl.names);
         if (!(c.style & TabStop))
             continue;
         if (previousStop)

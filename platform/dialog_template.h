@@ -45,11 +45,18 @@ struct ControlTemplate {
     unsigned style;
 };
 
+// The name assistive technology reads for a control whose caption does not say what it is.
+struct ControlName {
+    int id;
+    const char* name;
+};
+
 struct DialogTemplate {
     int id;
     const char* caption;
     int width, height; // dialog units
     std::span<const ControlTemplate> controls;
+    std::span<const ControlName> names;
 };
 
 // Dialog units to pixels with the fixed base units 6 x 13, so every machine lays out alike.

@@ -1,6 +1,8 @@
 // A report-mode list view that places its rows by arithmetic, keeping nothing per row.
 #include "platform/report_view.h"
 
+#include "platform/report_view_accessible.h"
+
 #include <QHeaderView>
 #include <QPaintEvent>
 #include <QPainter>
@@ -248,6 +250,18 @@ void ReportView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bott
 }
 
 // ---- keys and selection
+
+void ReportView::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    QAbstractItemView::currentChanged(current, previous);
+    notifyCurrentChanged(this, current);
+}
+
+void ReportView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
+{
+    QAbstractItemView::selectionChanged(selected, deselected);
+    notifySelectionChanged(this, selected, deselected);
+}
 
 QModelIndex ReportView::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers)
 {

@@ -1,6 +1,7 @@
 // The dialog templates, in dialog units and template order (which is also the tab order).
 #include "res/templates.h"
 
+#include "res/control_names.h"
 #include "res/resource.h"
 
 namespace res {
@@ -60,8 +61,8 @@ constexpr ControlTemplate kTaskControls[] = {
 
 } // namespace
 
-const platform::DialogTemplate kMainDialog{IDD_MAIN, "Pelmora", 323, 289, kMainControls};
-const platform::DialogTemplate kAboutDialog{IDD_ABOUTBOX, "About Pelmora", 235, 110, kAboutControls};
-const platform::DialogTemplate kTaskDialog{IDD_TASK, "Task", 282, 233, kTaskControls};
+const platform::DialogTemplate kMainDialog{IDD_MAIN, "Pelmora", 323, 289, kMainControls, kMainNames};
+const platform::DialogTemplate kAboutDialog{IDD_ABOUTBOX, "About Pelmora", 235, 110, kAboutControls, {}};
+const platform::DialogTemplate kTaskDialog{IDD_TASK, "Task", 282, 233, kTaskControls, kTaskNames};
 
 } // namespace res

@@ -5,6 +5,7 @@
 #include "platform/report_view.h"
 #include "platform/scroll_bar.h"
 
+#include <QAccessible>
 #include <QDialog>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -25,7 +26,8 @@ constexpr ControlTemplate kControls[] = {
     {14, ControlKind::Edit, "", 63, 154, 33, 14, TabStop | Number | CenterText | Border},
     {15, ControlKind::ListView, "", 7, 88, 309, 173, TabStop | MultiSelect},
 };
-constexpr DialogTemplate kTemplate{1, "Test", 323, 289, kControls};
+constexpr ControlName kNames[] = {{10, "Countdown preset"}, {14, "Hertz"}};
+constexpr DialogTemplate kTemplate{1, "Test", 323, 289, kControls, kNames};
 
 } // namespace
 
@@ -57,6 +59,10 @@ TEST(DialogBuilder, BuildsEachControlWithItsIdKindAndGeometry)
     EXPECT_FALSE(control<PlainRadioButton>(&dialog, 13)->isEnabled());
     EXPECT_EQ(control<QLineEdit>(&dialog, 14)->alignment(), Qt::AlignCenter);
     EXPECT_EQ(control<platform::ReportView>(&dialog, 15)->selectionMode(), QAbstractItemView::ExtendedSelection);
+    // Names from the template's table; controls it does not name keep none.
+    EXPECT_EQ(bar->accessibleName(), "Countdown preset");
+    EXPECT_EQ(control<QLineEdit>(&dialog, 14)->accessibleName(), "Hertz");
+    EXPECT_EQ(button->accessibleName(), "");
     EXPECT_EQ(findControl(&dialog, 99), nullptr);
 }
 
@@ -90,6 +96,14 @@ TEST(DialogBuilder, PlainRadioButtonIsNotCheckedByAClick)
     radio->click();
     EXPECT_TRUE(radio->isChecked());
     EXPECT_FALSE(radio->autoExclusive());
+
+    // Qt would call a button that is not auto-exclusive a check box.
+    QAccessibleInterface* seen = QAccessible::queryAccessibleInterface(radio);
+    EXPECT_EQ(seen->role(), QAccessible::RadioButton);
+    EXPECT_EQ(seen->text(QAccessible::Name), "Delay:");
+    EXPECT_TRUE(seen->state().checkable && seen->state().checked);
+    radio->setChecked(false);
+    EXPECT_FALSE(seen->state().checked);
 }
 
 namespace {

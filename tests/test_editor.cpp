@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -234,6 +235,30 @@ TEST_F(TaskEditor, OkStoresWhatTheUserChanged)
     EXPECT_EQ(target.timeAt, kJuly14At1930Utc + 3600) << "the date comes back with the new time";
 }
 
+TEST_F(TaskEditor, EditsKeepEveryCharacterTheUserDidNotTouchAndTypedLineBreaksAreCrLf)
+{
+    // No-break space, lone CR, U+2028, a byte that is not UTF-8, CR LF, lone LF, U+2029.
+    const std::string description = "a\xC2\xA0" "b\r" "c\xE2\x80\xA8" "d\xE9" "e\r\n" "f\n" "g\xE2\x80\xA9" "h";
+    const std::string runFile = "/tmp/\xFF\xC3\xA9\xC2\xA0\xE2\x80\xA8x";
+    TaskRecord target = runTask(runFile.c_str());
+    target.strDescription = description;
+    auto dlg = open(target);
+    auto* box = ctl<QPlainTextEdit>(*dlg, 1023);
+    QTest::keyClicks(box, "S"); // the cursor starts at the beginning
+    box->moveCursor(QTextCursor::End);
+    QTest::keyClicks(box, "X");
+    QTest::keyClick(box, Qt::Key_Return);
+    QTest::keyClicks(box, "Y");
+    QTest::keyClick(box, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClicks(box, "Z");
+    auto* file = ctl<QLineEdit>(*dlg, 1019);
+    file->end(false);
+    QTest::keyClicks(file, "!");
+    click(*dlg, IDOK);
+    EXPECT_EQ(target.strDescription, "S" + description + "X\r\nY\r\nZ");
+    EXPECT_EQ(target.strRunFile, runFile + "!");
+}
+
 TEST_F(TaskEditor, ChoosingAnOptionBringsItsUnsetControlsIntoUse)
 {
     TaskRecord target = delayTask(60);
@@ -312,11 +337,51 @@ TEST_F(TaskEditor, EnterInTheDescriptionInsertsALineBreakAndTabMovesOn)
     EXPECT_TRUE(dlg->isVisible());
     EXPECT_EQ(target, delayTask(60));
 
+    // A long line scrolls the box sideways and brings up no bar that would hide a line.
+    QTest::keyClicks(description, QString(200, u'w'));
+    QApplication::processEvents();
+    EXPECT_GT(description->horizontalScrollBar()->value(), 0);
+    EXPECT_FALSE(description->horizontalScrollBar()->isVisible());
+
     dlg->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
     description->setFocus();
     QTest::keyClick(description, Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), platform::findControl(dlg.get(), IDC_TASK_DELAY));
+}
+
+TEST_F(TaskEditor, TabVisitsEachEnabledControlOnceAndThePickerFieldsAreReachedWithLeftAndRight)
+{
+    TaskRecord shown;
+    auto dlg = open(shown, true);
+    dlg->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
+    const auto focusedId = [] {
+        for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget())
+            if (w->objectName().startsWith("ctl_"))
+                return w->objectName().mid(4).toStdString();
+        return std::string("?");
+    };
+    const auto press = [](int key) { QTest::keyClick(QApplication::focusWidget(), Qt::Key(key)); };
+    std::string visited;
+    for (int i = 0; i < 12; ++i) {
+        press(Qt::Key_Tab);
+        visited += focusedId() + " ";
+    }
+    EXPECT_EQ(visited, "1007 1015 1012 1013 1008 1016 1017 1021 1018 1 2 1023 ");
+
+    ctl<QDateTimeEdit>(*dlg, 1015)->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(QApplication::focusWidget(), "12"); // a full field moves on to the next
+    press(Qt::Key_Right);
+    QTest::keyClicks(QApplication::focusWidget(), "05");
+    press(Qt::Key_Left);
+    press(Qt::Key_Left);
+    press(Qt::Key_Left); // stays on the first field
+    press(Qt::Key_Right);
+    QTest::keyClicks(QApplication::focusWidget(), "07");
+    EXPECT_EQ(ctl<QDateTimeEdit>(*dlg, 1015)->text(), "12:07:05");
+    press(Qt::Key_Tab);
+    EXPECT_EQ(focusedId(), "1012");
 }
 
 TEST_F(TaskEditor, CancelAndEscapeLeaveTheTargetAsItWas)

@@ -154,16 +154,33 @@ TEST_F(MainWindowLife, ASaveThatCannotCreateTheFileKeepsTheWindowOpen)
     EXPECT_FALSE(window.isVisible());
 }
 
-TEST_F(MainWindowLife, EnterWithoutAFocusedButtonLeavesTheWindowOpen)
+TEST_F(MainWindowLife, EnterWithoutAFocusedButtonLeavesTheWindowOpenAndNoButtonIsDrawnAsDefault)
 {
     CDia_Main window;
     window.show();
     QApplication::setActiveWindow(&window);
+    const auto defaultButtons = [&window] {
+        int count = 0;
+        for (auto* b : window.findChildren<QPushButton*>())
+            count += b->isDefault();
+        return count;
+    };
     window.scrollBar()->setFocus();
     QTest::keyClick(window.scrollBar(), Qt::Key_Return);
     QTest::keyClick(&window, Qt::Key_Enter);
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(TempWorkDir::read("TASKS.BIN"), QByteArray("<missing>"));
+    EXPECT_EQ(defaultButtons(), 0);
+    window.listView()->setFocus();
+    EXPECT_EQ(defaultButtons(), 0);
+
+    // A focused button still takes its Enter.
+    window.m_spanCounter = 5;
+    button(window, "Clear")->setFocus();
+    QTest::keyClick(button(window, "Clear"), Qt::Key_Return);
+    EXPECT_EQ(window.m_spanCounter, 0);
+    window.scrollBar()->setFocus();
+    EXPECT_EQ(defaultButtons(), 0);
 }
 
 TEST_F(MainWindowLife, TheAboutItemOpensTheAboutBox)

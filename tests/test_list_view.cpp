@@ -401,14 +401,22 @@ TEST_F(TaskListView, RemoveTakesTheNamedTaskOutAndLaterOnesMoveUp)
 
 TEST_F(TaskListView, SpaceEditsAndDeleteRemovesOtherKeysDoNothing)
 {
-    CDia_Main& main = openAbc();
+    CDia_Main& main = open({beepTask(" lead"), beepTask("b"), beepTask("c")});
+    click(rowCentre(2));
+    {
+        EditorAnswer cancel;
+        QTest::keyClick(view(), Qt::Key_Space);
+        EXPECT_EQ(cancel.opened, 1);
+    }
+    EXPECT_EQ(main.m_nSelected, 2) << "the list's type-ahead search must not see the Space";
+    EXPECT_EQ(selectedRows(), Rows{2});
     click(rowCentre(1));
     {
         EditorAnswer answer("by space");
         QTest::keyClick(view(), Qt::Key_Space);
         EXPECT_EQ(answer.target, &main.m_tasks.At(1));
     }
-    EXPECT_EQ(tasksAsListed(), (Strings{"a", "by space", "c"}));
+    EXPECT_EQ(tasksAsListed(), (Strings{" lead", "by space", "c"}));
     click(rowCentre(2));
     {
         EditorAnswer answer;
@@ -417,7 +425,7 @@ TEST_F(TaskListView, SpaceEditsAndDeleteRemovesOtherKeysDoNothing)
         EXPECT_EQ(answer.opened, 0);
     }
     QTest::keyClick(view(), Qt::Key_Delete);
-    EXPECT_EQ(tasksAsListed(), (Strings{"a", "by space"}));
+    EXPECT_EQ(tasksAsListed(), (Strings{" lead", "by space"}));
 }
 
 TEST_F(TaskListView, DoubleClickOnARowEditsItAndOnEmptySpaceMakesANewTask)

@@ -1,7 +1,11 @@
-// The report list view: rows placed by arithmetic, full-row selection, keys, and painting only what shows.
+// The report list view: rows placed by arithmetic, full-row selection, keys, painting only what shows, and the
+// table that assistive technology reads.
 #include "platform/report_view.h"
 
+#include "platform/accessibility.h"
+
 #include <QAbstractTableModel>
+#include <QAccessible>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QScrollBar>
@@ -10,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <malloc.h>
 #include <memory>
 #include <vector>
 
@@ -216,4 +222,57 @@ TEST_F(ReportViewTest, ScrollingSidewaysMovesTheHeaderAndTheCellsTogether)
     EXPECT_EQ(view.header()->offset(), 150);
     EXPECT_EQ(view.visualRect(index(0, 1)).left(), 100 - 150);
     EXPECT_EQ(view.indexAt(QPoint(0, 1)), index(0, 1));
+}
+
+// ---- the table that assistive technology reads
+
+TEST_F(ReportViewTest, AsATableItReadsCountsHeadersCellsSelectionAndTheCurrentRow)
+{
+    platform::installAccessibleFactories();
+    open(kMillion);
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&view);
+    ASSERT_NE(iface->tableInterface(), nullptr);
+    QAccessibleTableInterface* table = iface->tableInterface();
+    EXPECT_EQ(iface->role(), QAccessible::Table);
+    EXPECT_EQ(table->rowCount(), kMillion);
+    EXPECT_EQ(table->columnCount(), 3);
+    // The headers come first among the children, then the cells row by row.
+    EXPECT_EQ(iface->childCount(), 3 * (kMillion + 1));
+    QAccessibleInterface* last = table->cellAt(kMillion - 1, 2);
+    EXPECT_EQ(last->text(QAccessible::Name), "row 999999 column 2");
+    EXPECT_EQ(iface->indexOfChild(last), iface->childCount() - 1);
+    EXPECT_EQ(iface->child(iface->childCount() - 1), last);
+    EXPECT_EQ(last->tableCellInterface()->columnHeaderCells().value(0)->role(), QAccessible::ColumnHeader);
+    EXPECT_TRUE(last->state().offscreen);
+
+    view.setFocus();
+    click(rowCentre(2));
+    click(rowCentre(4), Qt::ShiftModifier);
+    EXPECT_EQ(table->selectedRows(), QList<int>({2, 3, 4}));
+    EXPECT_TRUE(table->cellAt(4, 0)->state().focused);
+    EXPECT_FALSE(table->cellAt(3, 0)->state().focused);
+    EXPECT_TRUE(table->cellAt(3, 1)->state().selected);
+    EXPECT_TRUE(table->unselectRow(3));
+    EXPECT_EQ(table->selectedRows(), QList<int>({2, 4}));
+}
+
+TEST_F(ReportViewTest, AskingTheTableForEveryCellOfAMillionRowsAddsNoMemory)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer's allocator is invisible to mallinfo2, so nothing would be measured";
+#endif
+    platform::installAccessibleFactories();
+    open(kMillion);
+    QAccessibleTableInterface* table = QAccessible::queryAccessibleInterface(&view)->tableInterface();
+    const auto readCells = [table](int first, int end) {
+        for (int row = first; row < end; ++row)
+            for (int column = 0; column < 3; ++column)
+                ASSERT_FALSE(table->cellAt(row, column)->text(QAccessible::Name).isEmpty());
+    };
+    readCells(0, 1000); // as many cells as are ever alive at once, and more
+    const std::int64_t before = std::int64_t(mallinfo2().uordblks);
+    readCells(1000, kMillion);
+    const std::int64_t added = std::int64_t(mallinfo2().uordblks) - before;
+    // Kept cells would take well over a hundred bytes each, hundreds of megabytes in all.
+    EXPECT_LT(added, 1 << 20);
 }

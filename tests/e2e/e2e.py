@@ -201,6 +201,20 @@ class Desktop:
         """What the caption's close box does: the window manager asks the window to close (WM_DELETE_WINDOW)."""
         self.run(["wmctrl", "-i", "-c", hex(window)])
 
+    def active_window(self):
+        out = self.run(["xdotool", "getactivewindow"], check_rc=False).strip()
+        return int(out) if out.isdigit() else None
+
+    def topmost(self):
+        """The managed window on top of the others (openbox's stacking list runs bottom to top)."""
+        out = self.run(["xprop", "-root", "_NET_CLIENT_LIST_STACKING"], check_rc=False)
+        windows = [int(w, 16) for w in re.findall(r"0x[0-9a-f]+", out)]
+        return windows[-1] if windows else None
+
+    def pelmora_windows(self):
+        """Every managed window titled Pelmora, of any process."""
+        return [w for w in self.clients() if (self.title(w) or "").startswith("Pelmora")]
+
     def screenshot(self, window, path):
         check(GRAB_SCREEN, "GRAB_SCREEN is not set")
         self.run([GRAB_SCREEN, path, str(window)])
@@ -209,6 +223,49 @@ class Desktop:
     def close(self):
         for process in reversed(self.processes):
             stop(process)
+
+
+class Weston:
+    """A headless Wayland compositor (weston) on a socket of its own; it renders in memory, so its screenshots
+    show what clients drew. Clients get `env`: no X display, so nothing can fall back to X11."""
+
+    def __init__(self, root):
+        check(shutil.which("weston"), "weston is not installed")
+        runtime = os.path.join(root, "runtime")
+        os.makedirs(runtime, mode=0o700, exist_ok=True)
+        socket = f"wayland-pelmora-{os.getpid()}"
+        self.env = {k: v for k, v in os.environ.items() if not k.startswith(("QT_", "WAYLAND", "XDG_SESSION"))}
+        self.env.pop("DISPLAY", None)
+        self.env.update(HOME=root, LC_ALL="C.UTF-8", XDG_RUNTIME_DIR=runtime, WAYLAND_DISPLAY=socket)
+        self.log_path = os.path.join(root, "weston.log")
+        # --debug lets weston-screenshooter take pictures; --idle-time=0 keeps the screen from blanking.
+        self.process = subprocess.Popen(
+            ["weston", "--backend=headless-backend.so", "--use-pixman", "--width=800", "--height=600",
+             "--no-config", "--idle-time=0", "--debug", f"--socket={socket}", f"--log={self.log_path}"],
+            env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            wait_for("weston's socket",
+                     lambda: self.process.poll() is not None or os.path.exists(os.path.join(runtime, socket)))
+            check(self.process.poll() is None, f"weston ended at start:\n{self.output()[-2000:]}")
+        except BaseException:
+            self.close()
+            raise
+        log(f"weston is up on {socket}")
+
+    def output(self):
+        with open(self.log_path, errors="replace") as f:
+            return f.read()
+
+    def screenshot(self, folder):
+        """The whole output as read_png gives it; weston-screenshooter names its file after the time."""
+        before = set(os.listdir(folder))
+        subprocess.run(["weston-screenshooter"], cwd=folder, env=self.env, check=True, timeout=20)
+        taken = [name for name in os.listdir(folder) if name not in before and name.endswith(".png")]
+        check(len(taken) == 1, f"weston-screenshooter left {taken} in {folder}")
+        return read_png(os.path.join(folder, taken[0]))
+
+    def close(self):
+        stop(self.process)
 
 
 def stop(process, timeout=5):
@@ -406,6 +463,21 @@ class Scene:
         self.programs.append(program)
         return program
 
+    def start_in(self, folder):
+        """Starts pelmora in another folder than the scene's work folder and waits for its window."""
+        program = Pelmora(self.desktop, folder, self.home)
+        self.programs.append(program)
+        return program
+
+    def run_briefly(self, folder, timeout=15):
+        """Runs pelmora in `folder` expecting it to end by itself: (exit status, its output)."""
+        try:
+            done = subprocess.run([PELMORA], cwd=folder, env=self.desktop.env, capture_output=True, text=True,
+                                  timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"pelmora started in {folder} did not end within {timeout} s")
+        return done.returncode, done.stdout + done.stderr
+
     def start_expanded(self):
         """Starts pelmora, waits for its first clock paint and opens the task list (500 px tall)."""
         program = self.start()
@@ -452,6 +524,65 @@ def main(test):
         return 1
     log("passed")
     return 0
+
+
+class Skip(BaseException):
+    """The test cannot run here, for the reason given: main_skippable() ends with exit status 77. Not an
+    Exception, so that main() lets it through instead of reporting a failure."""
+
+
+A11Y_BUS_LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
+
+
+def start_accessibility_bus(scene):
+    """A private session bus with at-spi2-core's accessibility bus on it, for this scene's programs and for
+    this process; returns the accessibility bus's address. Must run before the program starts.
+
+    Qt asks org.a11y.Bus on the session bus where the accessibility bus is (AT_SPI_BUS_ADDRESS is not
+    enough), so the launcher runs on the private session bus. Raises Skip when a bus cannot be started."""
+    desktop = scene.desktop
+    for program in ("dbus-daemon", "dbus-send"):
+        if not shutil.which(program):
+            raise Skip(f"{program} is not installed (Debian package dbus)")
+    if not os.access(A11Y_BUS_LAUNCHER, os.X_OK):
+        raise Skip(f"{A11Y_BUS_LAUNCHER} is missing (Debian package at-spi2-core)")
+    session = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                               env=desktop.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    desktop.processes.append(session)
+    ready, _, _ = select.select([session.stdout], [], [], 20)
+    address = session.stdout.readline().decode().strip() if ready else ""
+    if not address:
+        raise Skip("the private session bus (dbus-daemon --session) did not start")
+    desktop.env.update(DBUS_SESSION_BUS_ADDRESS=address, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+    desktop.env.pop("AT_SPI_BUS_ADDRESS", None)
+    desktop.env.pop("NO_AT_BRIDGE", None)
+    launcher_log = open(os.path.join(scene.home, "at-spi-bus-launcher.log"), "w")
+    desktop.processes.append(subprocess.Popen([A11Y_BUS_LAUNCHER, "--launch-immediately"], env=desktop.env,
+                                              stdout=launcher_log, stderr=launcher_log))
+
+    def a11y_address():
+        out = desktop.run(["dbus-send", "--session", "--print-reply=literal", "--dest=org.a11y.Bus",
+                           "/org/a11y/bus", "org.a11y.Bus.GetAddress"], check_rc=False).strip()
+        return out if out.startswith("unix:") else None
+
+    try:
+        a11y = wait_for("the accessibility bus's address", a11y_address, timeout=20, interval=0.2)
+    except Failure as failure:
+        raise Skip(f"at-spi2-core's accessibility bus did not start: {failure}")
+    for name in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS"):
+        os.environ[name] = desktop.env[name]
+    os.environ["AT_SPI_BUS_ADDRESS"] = a11y
+    log(f"private session bus {address}, accessibility bus {a11y}")
+    return a11y
+
+
+def main_skippable(test):
+    """main() for a test that may find its environment missing: a Skip ends it with status 77."""
+    try:
+        return main(test)
+    except Skip as reason:
+        log(f"SKIPPED: {reason}")
+        return 77
 
 
 def session_bus(scene):

@@ -54,7 +54,7 @@ def run():
         check(saved[0] == EXISTING, f"the existing task changed: {saved[0]}")
         new = saved[1]
         log(f"new task: {new}")
-        check(new.description == b"Tea\nGreen", f"description {new.description!r}")
+        check(new.description == b"Tea\r\nGreen", f"description {new.description!r} (a typed line break is CR LF)")
         check((new.count_up, new.at_time, new.span_delay) == (0, 0, 150),
               f"wait: count_up {new.count_up}, at_time {new.at_time}, delay {new.span_delay} (expected 150 s down)")
         check((new.action, new.beep_hz, new.beep_ms, new.run_file) == (0, 440, 100, b""),
