@@ -172,7 +172,6 @@ void CDia_Main::OnTimer()
             scrollBar()->setValue(int(std::clamp<std::int64_t>(m_spanCounter, kPresetMin, kPresetMax)));
     }
     RedrawClock();
-    // After the paint, so a manual run's notification carries the clock text just shown.
     if (alarmWentOff)
         RaiseAlarmOnce();
 }
@@ -213,7 +212,8 @@ void CDia_Main::RaiseAlarmOnce()
     // Someone looking at the window needs no more than the tone or the started program.
     if (isActiveWindow())
         return;
-    const std::string text = m_bManualRun ? trimmed(m_strText) : firstLine(m_taskActive.strDescription);
+    // Read from the counter, not the last paint: a minimised window is not painted.
+    const std::string text = m_bManualRun ? trimmed(ClockText()) : firstLine(m_taskActive.strDescription);
     platform::desktop().showAlarm(this, text);
 }
 

@@ -249,12 +249,16 @@ TEST_F(Engine, AnAlarmBehindAnotherWindowIsShownOncePerRunAndEndsWithStopOrTheWi
     QApplication::setActiveWindow(&other);
     ASSERT_FALSE(window.isActiveWindow());
 
-    // A manual run shows the clock text, once however many tones follow; STOP silences and withdraws.
-    preset(0);
+    // A manual run shows the clock text, once however many tones follow, also from a hidden window that
+    // paints nothing; STOP silences and withdraws.
+    preset(2);
+    window.hide();
     window.OnStartStop();
-    tick(3);
+    tick(5);
     EXPECT_EQ(fake.tones.size(), 3u);
     EXPECT_EQ(fake.alarms, std::vector<std::string>{"00:00:00"});
+    ASSERT_TRUE(driver::showExposed(window));
+    QApplication::setActiveWindow(&other);
     const int silences = fake.silences;
     const int withdrawals = fake.withdrawals;
     window.OnStartStop();
