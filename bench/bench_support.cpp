@@ -7,15 +7,24 @@
 #include <fstream>
 #include <string>
 
-long residentKiB()
+namespace {
+
+// One "Vm...:" line of /proc/self/status in KiB, or -1.
+long statusKiB(const std::string& field)
 {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
+        if (line.rfind(field, 0) == 0)
+            return std::stol(line.substr(field.size()));
     return -1;
 }
+
+} // namespace
+
+long residentKiB() { return statusKiB("VmRSS:"); }
+
+long addressSpaceKiB() { return statusKiB("VmSize:"); }
 
 int runWidgetBenchmarks(int argc, char** argv)
 {

@@ -1,4 +1,5 @@
-// Speed and memory of saving and loading a million tasks, beside raw file reads and writes of the same bytes.
+// Speed and memory of saving and loading a million tasks, beside raw file reads and writes of the same bytes;
+// memory after loading 10,000,000 small tasks, and a 2 GiB file damaged after its 10th record.
 #include "bench/bench_support.h"
 #include "tasks/task_file.h"
 
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <ctime>
 #include <malloc.h>
 #include <memory>
@@ -149,7 +151,7 @@ void benchSave(const fs::path& file, const fs::path& rawFile)
     const Timing save = best([&] { tasks::saveTasks(file, list); });
     const std::uintmax_t bytes = fs::file_size(file);
     std::printf("file: %d tasks, %ju bytes\n\n", list.Count(), bytes);
-    const Rate saveRate = printRate("save (QSaveFile: fsync, rename)", bytes, save);
+    const Rate saveRate = printRate("save (fdatasync, rename, folder sync)", bytes, save);
     const Rate synced = printRate("raw write (fwrite 1 MiB, fsync)", bytes, best([&] { rawWrite(rawFile, bytes, true); }));
     const Rate unsynced = printRate("raw write (fwrite 1 MiB)", bytes, best([&] { rawWrite(rawFile, bytes, false); }));
     printRatio("save / raw write with fsync", saveRate, synced);
@@ -197,6 +199,98 @@ bool loadMatches(const fs::path& file)
     return true;
 }
 
+// ---- Memory follows the records read ----
+
+constexpr int kSmallTasks = 10'000'000;
+constexpr std::uintmax_t kDamagedFileBytes = std::uintmax_t(2) << 30;
+constexpr int kRecordsBeforeDamage = 10;
+
+TaskRecord smallRecord(int i)
+{
+    TaskRecord r;
+    r.nBeepHz = 1000;
+    r.nBeepMs = 100;
+    r.strDescription = "t" + std::to_string(i % 10);
+    r.spanDelay = i;
+    return r;
+}
+
+// Records of a few bytes each, repeated: the file is written in blocks, never held as a list.
+void writeSmallTasks(const fs::path& file, int count)
+{
+    TaskList block;
+    for (int i = 0; i < 10'000; ++i)
+        block.Append(smallRecord(i));
+    tasks::saveTasks(file, block);
+    std::ifstream in(file, std::ios::binary);
+    const std::string blockBytes{std::istreambuf_iterator<char>(in), {}};
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    for (int written = 0; written < count; written += block.Count())
+        out.write(blockBytes.data(), std::streamsize(blockBytes.size()));
+}
+
+// Ten records, then a length prefix claiming 4 GiB, then (sparse) zero bytes up to 2 GiB.
+void writeDamagedFile(const fs::path& file)
+{
+    TaskList ten;
+    for (int i = 0; i < kRecordsBeforeDamage; ++i)
+        ten.Append(smallRecord(i));
+    tasks::saveTasks(file, ten);
+    std::ofstream(file, std::ios::binary | std::ios::app).write("\0\0\0\0\0\0\0\0\0\0\xff\xff\xff\xf0\xff\xff\xff", 17);
+    fs::resize_file(file, kDamagedFileBytes);
+}
+
+struct Footprint {
+    int tasks;
+    long residentKiB;
+    long addressSpaceKiB;
+    double seconds;
+};
+
+// Growth of resident memory and address space while loading `file`, with the list still alive.
+Footprint loadFootprint(const fs::path& file)
+{
+    ::malloc_trim(0);
+    const long resident = residentKiB();
+    const long space = addressSpaceKiB();
+    const auto start = std::chrono::steady_clock::now();
+    TaskList list;
+    TaskRecord scratch;
+    tasks::loadTasks(file, list, scratch);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return {list.Count(), residentKiB() - resident, addressSpaceKiB() - space, seconds};
+}
+
+void printFootprint(const char* what, const fs::path& file, const Footprint& footprint)
+{
+    std::printf("%-34s file %12ju bytes  %9d tasks  VmRSS +%8ld KiB  VmSize +%8ld KiB  %6.2f s\n", what,
+                fs::file_size(file), footprint.tasks, footprint.residentKiB, footprint.addressSpaceKiB,
+                footprint.seconds);
+}
+
+void benchBoundedMemory(const fs::path& dir)
+{
+    const fs::path empty = dir / "empty.bin";
+    const fs::path damaged = dir / "damaged.bin";
+    const fs::path small = dir / "small.bin";
+    std::ofstream{empty};
+    writeDamagedFile(damaged);
+    writeSmallTasks(small, kSmallTasks);
+    const Footprint none = loadFootprint(empty);
+    const Footprint cut = loadFootprint(damaged);
+    printFootprint("empty file", empty, none);
+    printFootprint("2 GiB damaged after record 10", damaged, cut);
+    std::printf("  damaged - empty                  %8ld KiB VmRSS  (target <= 5120)\n\n",
+                cut.residentKiB - none.residentKiB);
+    fs::remove(damaged);
+    const Footprint many = loadFootprint(small);
+    printFootprint("10,000,000 small tasks", small, many);
+    const double records = double(kSmallTasks) * sizeof(TaskRecord) / 1024;
+    std::printf("  VmRSS growth / records (%zu bytes each) %5.3f  (target <= 1.1)\n\n", sizeof(TaskRecord),
+                double(many.residentKiB) / records);
+    fs::remove(small);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -206,6 +300,7 @@ int main(int argc, char** argv)
         return 1;
     const fs::path file = fs::path(dir.path().toStdString()) / tasks::kTaskFileName;
     std::printf("VmRSS at start: %ld KiB\n", residentKiB());
+    benchBoundedMemory(dir.path().toStdString());
     benchSave(file, fs::path(dir.path().toStdString()) / "raw.bin");
     benchLoad(file);
     const bool same = loadMatches(file);

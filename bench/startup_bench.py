@@ -7,6 +7,7 @@ alternate between the two programs. The resident memory (VmRSS) of each is read 
 
 usage: startup_bench.py PELMORA STARTUP_DIALOG [RUNS]
 """
+import contextlib
 import ctypes
 import ctypes.util
 import os
@@ -173,19 +174,30 @@ def summary(name, times, memory):
             f"max {max(ms):6.1f} ms   VmRSS median {statistics.median(memory) / 1024:5.1f} MiB")
 
 
-def main():
-    if len(sys.argv) < 3:
-        raise SystemExit(__doc__)
-    pelmora, dialog = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
-    runs = int(sys.argv[3]) if len(sys.argv) > 3 else 20
-    root = tempfile.mkdtemp(prefix="pelmora-startup-")
+@contextlib.contextmanager
+def bench_desktop(prefix):
+    """A temporary HOME and work folder, Xvfb with openbox and a title watcher: (env, watcher, work)."""
+    root = tempfile.mkdtemp(prefix=prefix)
     processes = []
     try:
         home, work = os.path.join(root, "home"), os.path.join(root, "work")
         os.makedirs(home)
         os.makedirs(work)
         env, processes = start_desktop(home)
-        watcher = TitleWatcher(env["DISPLAY"])
+        yield env, TitleWatcher(env["DISPLAY"]), work
+    finally:
+        for process in processes:
+            process.terminate()
+            process.wait()
+        shutil.rmtree(root, ignore_errors=True)
+
+
+def main():
+    if len(sys.argv) < 3:
+        raise SystemExit(__doc__)
+    pelmora, dialog = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    runs = int(sys.argv[3]) if len(sys.argv) > 3 else 20
+    with bench_desktop("pelmora-startup-") as (env, watcher, work):
         programs = [("pelmora", [pelmora], re.compile(r"^Pelmora - ")),
                     ("minimal dialog", [dialog], re.compile(r"^Startup dialog - painted$"))]
         results = {name: ([], []) for name, _, _ in programs}
@@ -204,11 +216,6 @@ def main():
         verdict = "within" if ratio <= TARGET_RATIO else "OVER"
         print(f"median ratio pelmora / minimal dialog: {ratio:.2f} ({verdict} the target of {TARGET_RATIO})")
         return 0 if ratio <= TARGET_RATIO else 1
-    finally:
-        for process in processes:
-            process.terminate()
-            process.wait()
-        shutil.rmtree(root, ignore_errors=True)
 
 
 if __name__ == "__main__":

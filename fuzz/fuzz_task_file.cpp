@@ -1,4 +1,5 @@
-// libFuzzer target for the TASKS.BIN loader: any bytes load without a fault, and what loads saves and reloads equal.
+// libFuzzer target for the TASKS.BIN loader: any bytes load without a fault, it reports truly how far it got,
+// and what loads saves and reloads equal.
 #include "tasks/task_file.h"
 
 #include <sys/mman.h>
@@ -86,9 +87,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     TaskList loaded;
     TaskRecord scratch;
+    tasks::LoadOutcome outcome;
     {
         const MemoryFile input(data, size);
-        tasks::loadTasks(input.path(), loaded, scratch);
+        outcome = tasks::loadTasks(input.path(), loaded, scratch);
+    }
+    check(outcome.fileSize == size, "the reported file size is not the input's");
+    check(outcome.tasksRead == loaded.Count(), "the reported task count is not what was loaded");
+    check((outcome.kind == tasks::LoadOutcome::Kind::Complete) == (outcome.stopOffset == size)
+              && (outcome.kind == tasks::LoadOutcome::Kind::Complete || outcome.kind == tasks::LoadOutcome::Kind::Stopped),
+          "a complete load must end at the last byte, and only a stopped one before it");
+    if (outcome.kind == tasks::LoadOutcome::Kind::Stopped) {
+        // The bytes before the reported stop are exactly the records that loaded.
+        TaskList prefix;
+        TaskRecord prefixScratch;
+        const MemoryFile head(data, std::size_t(outcome.stopOffset));
+        const tasks::LoadOutcome again = tasks::loadTasks(head.path(), prefix, prefixScratch);
+        check(again.kind == tasks::LoadOutcome::Kind::Complete && prefix.Count() == loaded.Count(),
+              "the bytes before the reported stop do not load as the same records");
+        for (int i = 0; i < loaded.Count(); ++i)
+            check(prefix.At(i) == loaded.At(i), "a record differs when loaded from the bytes before the stop");
     }
     for (int i = 0; i < loaded.Count(); ++i) {
         const TaskRecord& record = loaded.At(i);

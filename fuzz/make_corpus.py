@@ -29,6 +29,9 @@ seeds = {
     "odd-values": encode([Task(count_up=1, at_time=1, beep_hz=-1, beep_ms=2**31 - 1, description=b"\xff\xfe latin-1 \xe9",
                                time_at=-(2**63), span_delay=2**63 - 1, action=7)]),
     "long-strings": encode([Task(description=b"d" * 254, run_file=b"r" * 255), Task(description=b"x" * 300)]),
+    # Past the 4096-byte buffer: strings and fixed fields cross refills.
+    "past-one-buffer": encode([Task(description=b"t%d " % i * (i % 7), run_file=b"/r" * (i % 5), span_delay=i)
+                               for i in range(300)]),
     # The 16-bit form is only read, never written: build the record by hand.
     "utf16-string": (struct.pack("<BBii", 0, 0, 1000, 100) + counted16("Kaffee \u2615 fertig") + counted(b"")
                      + struct.pack("<qqi", 0, 300, 0)),
@@ -46,6 +49,10 @@ regressions = {
     # The count 65534 no longer fits the 16-bit prefix form, whose value 0xFFFE marks 16-bit text.
     "prefix-form-boundary": encode([Task(description=b"x" * 65533), Task(description=b"y" * 65534)]),
     "zero-inside-string": encode([Task(description=b"before\0after")]),
+    # Damage in the fifth of nine records, past the first buffer: the report must name the fifth's start.
+    "damaged-middle-record": b"".join(
+        record(Task(description=b"m" * 1500)) if i != 4 else record(Task(description=b"m" * 1500))[:12] + b"\xff" * 8
+        for i in range(9)),
 }
 for name, data in seeds.items():
     write("corpus", name, data)

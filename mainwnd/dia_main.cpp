@@ -24,6 +24,8 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <utility>
+
 namespace {
 
 constexpr platform::CommandEntry<CDia_Main> kCommands[] = {
@@ -61,6 +63,8 @@ CDia_Main::CDia_Main(QWidget* parent) : QDialog(parent)
 
 CDia_Main::~CDia_Main()
 {
+    // Closing the window ends the program: no tone or notification outlives it.
+    EndAlarm();
     // The list's model reads m_tasks, which is gone by the time the base class hides the window.
     listView()->setModel(nullptr);
 }
@@ -110,12 +114,27 @@ bool CDia_Main::IsSelected() const
 
 void CDia_Main::LoadTasks()
 {
-    tasks::loadTasks(tasks::kTaskFileName, m_tasks, m_taskShown);
+    m_taskFile.load(m_tasks, m_taskShown);
+}
+
+void CDia_Main::ShowLoadNotice()
+{
+    if (const std::optional<std::string> notice = m_taskFile.loadNotice())
+        platform::desktop().messageBox(this, *notice, platform::MessageIcon::Error);
+}
+
+// The notice waits until the window has appeared, so the user sees what it is about.
+void CDia_Main::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (std::exchange(m_bLoadNoticeQueued, true))
+        return;
+    QTimer::singleShot(0, this, [this] { platform::guarded(this, [this] { ShowLoadNotice(); }); });
 }
 
 bool CDia_Main::SaveTasks()
 {
-    if (tasks::saveTasks(tasks::kTaskFileName, m_tasks))
+    if (m_taskFile.save(m_tasks))
         return true;
     m_strText = platform::format("Can not create an archive file: \n\n%s", tasks::kTaskFileName);
     platform::desktop().messageBox(this, m_strText, platform::MessageIcon::None);
@@ -125,7 +144,7 @@ bool CDia_Main::SaveTasks()
 std::optional<std::string> CDia_Main::SaveTasksUnattended()
 {
     try {
-        if (tasks::saveTasks(tasks::kTaskFileName, m_tasks))
+        if (m_taskFile.save(m_tasks))
             return std::nullopt;
         return platform::format("Can not create an archive file: \n\n%s", tasks::kTaskFileName);
     } catch (...) {

@@ -1,6 +1,7 @@
 // The main window: the clock, the countdown engine, the task list and the window's life.
 #pragma once
 
+#include "tasks/task_file_guard.h"
 #include "tasks/task_list.h"
 
 #include <QDialog>
@@ -44,6 +45,8 @@ public:
     void OnCancel();
     void OnHelp();
     void LoadTasks();
+    // Tells the user, once, what loading found wrong with TASKS.BIN (damaged or unreadable).
+    void ShowLoadNotice();
     bool SaveTasks();
     // Saves as the close box does, with nobody to answer a message box (session end, signals):
     // nothing when the tasks reached the disk, else the message the user would have been shown.
@@ -57,7 +60,12 @@ public:
     void SetUpScrollBar();
     void OnStartStop();
     void OnTimer();
-    void Fire();
+    // Carries out the active task's action; true when a tone started or a file was started.
+    bool Fire();
+    // Shows the run's alarm outside the window the first time it goes off, unless the window is active.
+    void RaiseAlarmOnce();
+    // Silences the tone and takes back the notification (STOP, START, closing the window).
+    void EndAlarm();
     void OnHScroll(int code, int thumbPosition);
     // Invalidates the clock rectangle and paints it before returning.
     void RedrawClock();
@@ -91,6 +99,8 @@ public:
     bool m_bRunning = false;
     bool m_bListShown = false;
     bool m_bBlinkOn = false;
+    bool m_bManualRun = false;    // the run was started with no row selected
+    bool m_bAlarmRaised = false;  // this run's alarm has gone off once
     int m_nSelected = -1;
     std::string m_strText;
     QRect m_rectClock;
@@ -102,6 +112,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -120,6 +131,8 @@ private:
     bool m_bFaceFailReported = false; // a failed clock paint was reported; repeats stay quiet until one succeeds
     int m_nOuterHeight = 0;  // the outer height last asked for
     int m_nFrameHeight = -1; // the frame height it was applied with
+    tasks::TaskFileGuard m_taskFile{tasks::kTaskFileName}; // every save goes through it
+    bool m_bLoadNoticeQueued = false;
     TaskTableModel* m_listModel = nullptr;
     QWidget* m_helpWindow = nullptr;
 };

@@ -20,12 +20,13 @@ install(SCRIPT ${CMAKE_BINARY_DIR}/packaging/install_configured.cmake)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/${PELMORA_APP_ID}.metainfo.xml.in ${PELMORA_METAINFO_FILE} @ONLY)
 
 # Debian wants the manual page and the changelog compressed with gzip -9n: no name, no time stamp.
-function(pelmora_gzip source output)
-  configure_file(${source} ${output}.plain COPYONLY) # so that changing the source configures again
+# A mode of @ONLY fills in the version; COPYONLY takes the file as it is.
+function(pelmora_gzip source output mode)
+  configure_file(${source} ${output}.plain ${mode}) # so that changing the source configures again
   execute_process(COMMAND gzip -9nc ${output}.plain OUTPUT_FILE ${output} COMMAND_ERROR_IS_FATAL ANY)
 endfunction()
-pelmora_gzip(${CMAKE_CURRENT_LIST_DIR}/pelmora.1 ${CMAKE_BINARY_DIR}/packaging/pelmora.1.gz)
-pelmora_gzip(${CMAKE_CURRENT_LIST_DIR}/changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
+pelmora_gzip(${CMAKE_CURRENT_LIST_DIR}/pelmora.1.in ${CMAKE_BINARY_DIR}/packaging/pelmora.1.gz @ONLY)
+pelmora_gzip(${CMAKE_CURRENT_LIST_DIR}/changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz COPYONLY)
 file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/changelog latest_entry LIMIT_COUNT 1)
 if(NOT latest_entry MATCHES "^pelmora \\(${PROJECT_VERSION}\\) ")
   message(FATAL_ERROR "packaging/changelog does not start with an entry for version ${PROJECT_VERSION}")

@@ -7,12 +7,11 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
 namespace {
-
-constexpr std::size_t kReadAhead = std::size_t(64) << 10;
 
 // Text read through the stack when it straddles the buffer and is short, so most strings cost no allocation.
 constexpr std::size_t kStackTextSize = 128;
@@ -65,22 +64,24 @@ std::string utf8FromUtf16le(const char* data, std::size_t units)
 
 } // namespace
 
-FileSource::FileSource(std::FILE* file, std::string fileName) : m_file(file), m_fileName(std::move(fileName))
+FileSource::FileSource(int fd, std::string fileName) : m_fd(fd), m_fileName(std::move(fileName))
 {
-    std::setvbuf(m_file, nullptr, _IOFBF, kReadAhead);
     struct stat info {};
-    const long position = std::ftell(m_file);
-    if (::fstat(fileno(m_file), &info) == 0 && position >= 0 && info.st_size > position)
+    const off_t position = ::lseek(m_fd, 0, SEEK_CUR);
+    if (::fstat(m_fd, &info) == 0 && position >= 0 && info.st_size > position)
         m_remaining = std::uint64_t(info.st_size - position);
 }
 
 std::size_t FileSource::read(char* data, std::size_t size)
 {
-    const std::size_t got = std::fread(data, 1, size, m_file);
-    if (got < size && std::ferror(m_file))
+    ssize_t got = 0;
+    do
+        got = ::read(m_fd, data, size);
+    while (got < 0 && errno == EINTR);
+    if (got < 0)
         throw FileError(m_fileName, std::strerror(errno));
-    m_remaining -= std::min<std::uint64_t>(got, m_remaining);
-    return got;
+    m_remaining -= std::min<std::uint64_t>(std::uint64_t(got), m_remaining);
+    return std::size_t(got);
 }
 
 std::uint64_t FileSource::remaining() const { return m_remaining; }
@@ -106,6 +107,8 @@ void ArchiveReader::endOfFile() const { throw ArchiveError(ArchiveError::Cause::
 
 std::uint64_t ArchiveReader::bytesLeft() const { return std::uint64_t(m_end - m_pos) + m_source.remaining(); }
 
+std::uint64_t ArchiveReader::position() const { return m_fetched - std::uint64_t(m_end - m_pos); }
+
 // Makes at least `size` (<= 8) bytes available in the buffer, keeping the unread ones.
 void ArchiveReader::ensure(std::size_t size)
 {
@@ -117,6 +120,7 @@ void ArchiveReader::ensure(std::size_t size)
         const std::size_t got = m_source.read(m_buffer + have, kArchiveBufferSize - have);
         if (got == 0)
             endOfFile();
+        m_fetched += got;
         have += got;
         m_end = m_buffer + have;
     }
@@ -130,6 +134,7 @@ void ArchiveReader::readRaw(char* data, std::size_t size)
             const std::size_t got = m_source.read(m_buffer, kArchiveBufferSize);
             if (got == 0)
                 endOfFile();
+            m_fetched += got;
             m_end = m_buffer + got;
         }
         const std::size_t chunk = std::min(size, std::size_t(m_end - m_pos));

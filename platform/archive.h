@@ -28,17 +28,16 @@ public:
     virtual std::string errorText() const = 0;
 };
 
-// A source over a std::FILE opened for reading (not owned), made before anything is read from it.
-// Its stdio buffer is set to read ahead 64 KiB: a system call for every 4 KiB block costs more
-// than copying the bytes once more.
+// A source over a file descriptor opened for reading (not owned), made before anything is read from it.
+// It reads straight into the archive's buffer: the archive's 4096 bytes are the only buffer.
 class FileSource : public ByteSource {
 public:
-    FileSource(std::FILE* file, std::string fileName);
+    FileSource(int fd, std::string fileName);
     std::size_t read(char* data, std::size_t size) override;
     std::uint64_t remaining() const override;
 
 private:
-    std::FILE* m_file;
+    int m_fd;
     std::string m_fileName;
     std::uint64_t m_remaining = 0;
 };
@@ -73,6 +72,8 @@ public:
     void readString(std::string& target);
     // Bytes not yet read: what is buffered plus what the source still holds.
     std::uint64_t bytesLeft() const;
+    // Bytes read so far, counted from where the source started.
+    std::uint64_t position() const;
 
 private:
     struct Length {
@@ -90,6 +91,7 @@ private:
     std::string m_fileName;
     const char* m_pos;
     const char* m_end;
+    std::uint64_t m_fetched = 0; // bytes taken from the source so far
     char m_buffer[kArchiveBufferSize];
 };
 

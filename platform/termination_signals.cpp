@@ -3,6 +3,7 @@
 
 #include <QtGlobal>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -26,15 +27,25 @@ void onSignal(int signalNumber)
     errno = savedErrno;
 }
 
+// One pipe for the life of the process, never closed: a handler that started on another thread just
+// before the old handlers came back must never write into a descriptor number reused for a file.
+const int* signalPipe()
+{
+    static const auto pipe = [] {
+        std::array<int, 2> ends = {-1, -1};
+        if (::pipe2(ends.data(), O_CLOEXEC | O_NONBLOCK) != 0)
+            qFatal("Pelmora: cannot create the pipe for termination signals: %s", strerror(errno));
+        s_writeEnd = ends[1];
+        return ends;
+    }();
+    return pipe.data();
+}
+
 } // namespace
 
-TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent)
+TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent), m_readEnd(signalPipe()[0])
 {
-    Q_ASSERT(s_writeEnd == -1); // one at a time: the handler knows a single pipe
-    if (::pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        qFatal("Pelmora: cannot create the pipe for termination signals: %s", strerror(errno));
-    s_writeEnd = m_pipe[1];
-    m_notifier = std::make_unique<QSocketNotifier>(m_pipe[0], QSocketNotifier::Read);
+    m_notifier = std::make_unique<QSocketNotifier>(m_readEnd, QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &TerminationSignals::readPending);
 
     struct sigaction action = {};
@@ -50,16 +61,12 @@ TerminationSignals::~TerminationSignals()
 {
     for (std::size_t i = 0; i < std::size(kSignals); ++i)
         ::sigaction(kSignals[i], &m_previous[i], nullptr);
-    s_writeEnd = -1;
-    m_notifier.reset();
-    ::close(m_pipe[0]);
-    ::close(m_pipe[1]);
 }
 
 void TerminationSignals::readPending()
 {
     unsigned char byte = 0;
-    while (::read(m_pipe[0], &byte, 1) == 1)
+    while (::read(m_readEnd, &byte, 1) == 1)
         emit received(byte);
 }
 

@@ -9,7 +9,7 @@
 
 namespace platform {
 
-// While one exists, the three signals no longer end the process: each is reported by received().
+// While one exists (one at a time), the three signals no longer end the process: each is reported by received().
 class TerminationSignals : public QObject {
     Q_OBJECT
 public:
@@ -25,7 +25,7 @@ signals:
 private:
     void readPending();
 
-    int m_pipe[2] = {-1, -1};
+    int m_readEnd; // the process's one signal pipe
     std::unique_ptr<QSocketNotifier> m_notifier;
     struct sigaction m_previous[3] = {};
 };

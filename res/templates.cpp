@@ -29,7 +29,7 @@ constexpr ControlTemplate kMainControls[] = {
 
 constexpr ControlTemplate kAboutControls[] = {
     {IDR_MAINFRAME, ControlKind::Icon, "", 11, 17, 21, 20, 0},
-    {kNoId, ControlKind::Label, "Pelmora Version 2.0", 40, 10, 119, 8, 0},
+    {kNoId, ControlKind::Label, "Pelmora Version " PELMORA_VERSION, 40, 10, 119, 8, 0},
     {IDOK, ControlKind::DefPushButton, "OK", 178, 7, 50, 16, TabStop},
 };
 

@@ -1,36 +1,21 @@
-// Loading and saving TASKS.BIN: records back to back, no header, saved atomically.
+// Loading and saving TASKS.BIN: records back to back, no header, saved durably.
 #include "tasks/task_file.h"
 
 #include "platform/errors.h"
 
-#include <QFile>
-#include <QSaveFile>
-
-#include <climits>
-#include <cstdio>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tasks {
 
 namespace {
 
-// Two flag bytes, three 32-bit and two 64-bit fields, two empty strings of one count byte each.
-constexpr std::uint64_t kSmallestRecord = 32;
 constexpr int kMaxLinkDepth = 40;
-
-class DeviceSink : public platform::ByteSink {
-public:
-    explicit DeviceSink(QIODevice& device) : m_device(device) {}
-    bool write(const char* data, std::size_t size) override
-    {
-        return m_device.write(data, qint64(size)) == qint64(size);
-    }
-    std::string errorText() const override { return m_device.errorString().toStdString(); }
-
-private:
-    QIODevice& m_device;
-};
+constexpr mode_t kAnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
 
 // Each field lands in `record` as soon as it is read: a cut record leaves what was read.
 void readRecord(platform::ArchiveReader& in, TaskRecord& record)
@@ -59,18 +44,84 @@ void writeRecord(platform::ArchiveWriter& out, const TaskRecord& record)
     out.writeI32(record.nAction);
 }
 
-// Room for as many records as the bytes could hold, so the list never moves while loading.
-// Capacity never touched costs address space, not memory; if even that is refused, load without it.
-void reserveFor(TaskList& list, std::uint64_t bytes)
+// Closes a file descriptor on every path out.
+struct Descriptor {
+    int fd;
+    ~Descriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+LoadOutcome unreadable(std::string reason)
 {
-    const std::uint64_t most = std::min<std::uint64_t>(bytes / kSmallestRecord, INT_MAX - list.Count());
+    LoadOutcome outcome;
+    outcome.kind = LoadOutcome::Kind::Unreadable;
+    outcome.reason = std::move(reason);
+    return outcome;
+}
+
+// Reads records until an error; the list grows only with the records read, never with the file's size.
+void readRecords(int fd, const std::string& name, TaskList& list, TaskRecord& scratch, LoadOutcome& outcome)
+{
+    platform::FileSource source(fd, name);
+    platform::ArchiveReader in(source, name);
     try {
-        list.Reserve(list.Count() + int(most));
-    } catch (const std::exception&) {
+        for (;;) {
+            readRecord(in, scratch);
+            list.Append(scratch);
+            outcome.stopOffset = in.position();
+            ++outcome.tasksRead;
+        }
+    } catch (const std::bad_alloc&) {
+        outcome.reason = "out of memory";
+    } catch (const platform::ArchiveError&) {
+        outcome.reason = "the bytes there do not hold a complete task";
     }
 }
 
-// A TASKS.BIN that is a link stays one: the file it leads to is the one replaced.
+bool writable(const std::filesystem::path& path)
+{
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+void writeAll(platform::ByteSink& sink, const std::string& name, const TaskList& list)
+{
+    platform::ArchiveWriter out(sink, name);
+    for (int i = 0; i < list.Count(); ++i)
+        writeRecord(out, list.At(i));
+    out.flush();
+}
+
+} // namespace
+
+LoadOutcome loadTasks(const std::filesystem::path& file, TaskList& list, TaskRecord& scratch)
+{
+    const Descriptor opened{::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
+    const int fd = opened.fd;
+    if (fd < 0)
+        return errno == ENOENT ? LoadOutcome() : unreadable(std::strerror(errno));
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        return unreadable(std::strerror(errno));
+    if (!S_ISREG(info.st_mode))
+        return unreadable(S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "Not a regular file");
+
+    LoadOutcome outcome;
+    outcome.fileSize = std::uint64_t(info.st_size);
+    const int countBefore = list.Count();
+    try {
+        readRecords(fd, file.filename().string(), list, scratch, outcome);
+    } catch (const platform::FileError& error) {
+        // An I/O error: what the rest holds is unknown, so nothing of it is shown or ever saved over it.
+        list.Truncate(countBefore);
+        return unreadable(error.reason());
+    }
+    outcome.kind = outcome.stopOffset < outcome.fileSize ? LoadOutcome::Kind::Stopped : LoadOutcome::Kind::Complete;
+    return outcome;
+}
+
 std::filesystem::path resolveLinks(std::filesystem::path file)
 {
     std::error_code error;
@@ -83,80 +134,34 @@ std::filesystem::path resolveLinks(std::filesystem::path file)
     return file;
 }
 
-bool writable(const std::filesystem::path& path)
+// The rename would replace a read-only file too, so the file's permission is checked here, by this process.
+bool mayReplace(const std::filesystem::path& file)
 {
-    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
-}
-
-// The rename would replace a read-only file too, so its permission is checked here, by this process.
-bool mayReplace(const std::filesystem::path& target)
-{
-    const std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : ".";
-    if (!writable(dir))
+    const std::filesystem::path target = resolveLinks(file);
+    if (!writable(folderOf(target)))
         return false;
-    std::error_code error;
-    const auto status = std::filesystem::status(target, error);
-    if (!std::filesystem::exists(status))
-        return true;
-    return !std::filesystem::is_directory(status) && writable(target);
-}
-
-void writeAll(platform::ByteSink& sink, const std::string& name, const TaskList& list)
-{
-    platform::ArchiveWriter out(sink, name);
-    for (int i = 0; i < list.Count(); ++i)
-        writeRecord(out, list.At(i));
-    out.flush();
-}
-
-void writeAndCommit(QSaveFile& file, const std::string& name, const TaskList& list, const SinkWrapper& wrapSink)
-{
-    DeviceSink device(file);
-    const std::unique_ptr<platform::ByteSink> wrapped = wrapSink ? wrapSink(device) : nullptr;
-    writeAll(wrapped ? *wrapped : device, name, list);
-    if (!file.commit())
-        throw platform::FileError(name, file.errorString().toStdString());
-}
-
-} // namespace
-
-void loadTasks(const std::filesystem::path& file, TaskList& list, TaskRecord& scratch)
-{
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(file.c_str(), "rbe"), &std::fclose);
-    if (!stream)
-        return;
-    try {
-        const std::string name = file.filename().string();
-        platform::FileSource source(stream.get(), name);
-        platform::ArchiveReader in(source, name);
-        reserveFor(list, source.remaining());
-        for (;;) {
-            readRecord(in, scratch);
-            list.Append(scratch);
-        }
-    } catch (...) {
-        // The end of the file, a cut record or a damaged one: what was read so far is the list.
-    }
+    struct stat info {};
+    if (::stat(target.c_str(), &info) != 0)
+        return errno == ENOENT;
+    // access() lets root write anything; the mode bits say whether the file is meant to be written at all.
+    return S_ISREG(info.st_mode) && (info.st_mode & kAnyWriteBit) != 0 && writable(target);
 }
 
 bool saveTasks(const std::filesystem::path& file, const TaskList& list) { return saveTasks(file, list, nullptr); }
 
 bool saveTasks(const std::filesystem::path& file, const TaskList& list, const SinkWrapper& wrapSink)
 {
-    const std::filesystem::path target = resolveLinks(file);
-    if (!mayReplace(target))
+    if (!mayReplace(file))
         return false;
-    // QSaveFile writes a temporary file beside the target, fsyncs it and renames it over on commit.
-    // Its own 16 KiB buffer is kept: it saves three system calls in four for the archive's 4 KiB blocks.
-    QSaveFile out(QFile::decodeName(target.c_str()));
-    if (!out.open(QIODevice::WriteOnly))
+    ReplacingFile replacement(resolveLinks(file));
+    if (!replacement.opened())
         return false;
-    try {
-        writeAndCommit(out, file.filename().string(), list, wrapSink);
-    } catch (...) {
-        out.cancelWriting();
-        throw;
-    }
+    const std::unique_ptr<SaveSink> wrapped = wrapSink ? wrapSink(replacement) : nullptr;
+    SaveSink& sink = wrapped ? *wrapped : replacement;
+    const std::string name = file.filename().string();
+    writeAll(sink, name, list);
+    if (!sink.sync() || !sink.commit())
+        throw platform::FileError(name, sink.errorText());
     return true;
 }
 

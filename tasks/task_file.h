@@ -1,28 +1,53 @@
 // TASKS.BIN: the task list as a plain sequence of records.
 #pragma once
 
-#include "platform/archive.h"
+#include "tasks/replacing_file.h"
 #include "tasks/task_list.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace tasks {
 
 inline constexpr const char* kTaskFileName = "TASKS.BIN";
 
-// Reads records field by field into `scratch`, appending a copy after each complete record.
-// Any error ends the loading silently; the fields of a cut record stay in `scratch`.
-void loadTasks(const std::filesystem::path& file, TaskList& list, TaskRecord& scratch);
+// What loading found.
+struct LoadOutcome {
+    enum class Kind {
+        Missing,    // no file: the quiet first start
+        Complete,   // every byte belonged to a complete record
+        Stopped,    // bytes remain that were not loaded (damage, a cut record, out of memory)
+        Unreadable, // the file exists but could not be read; nothing was loaded
+    };
+    Kind kind = Kind::Missing;
+    int tasksRead = 0;
+    std::uint64_t stopOffset = 0; // where the first record not loaded begins
+    std::uint64_t fileSize = 0;
+    std::string reason;           // Unreadable: the system's reason; Stopped: why reading stopped
+};
 
-// Writes the whole list. Returns false, with the file untouched, when it cannot be created
-// (read-only file, unwritable directory). A failure while writing throws platform::FileError
-// naming the file and the reason, and leaves the previous file as it was.
+// Reads records field by field into `scratch`, appending a copy after each complete record.
+// A damaged or cut record ends the loading; the fields read from it stay in `scratch`.
+// Only regular files are read, opened non-blocking so that nothing can hold the start up.
+LoadOutcome loadTasks(const std::filesystem::path& file, TaskList& list, TaskRecord& scratch);
+
+// Whether this process may put a new file in `file`'s place: its folder is writable, and it is
+// missing or a regular file that the mode bits let someone write (a 0444 file is refused to root too).
+bool mayReplace(const std::filesystem::path& file);
+
+// Writes the whole list durably. Returns false, with the file untouched, when it cannot be created
+// (read-only file, unwritable folder). A failure while writing, syncing or renaming throws
+// platform::FileError naming the file and the system's reason, and leaves the previous file as it was.
 bool saveTasks(const std::filesystem::path& file, const TaskList& list);
 
-// Wraps the sink that a save writes the file through; tests use it to make a write fail part-way.
-using SinkWrapper = std::function<std::unique_ptr<platform::ByteSink>(platform::ByteSink& fileSink)>;
+// Wraps the sink that a save goes through; tests use it to make a write, the sync or the commit fail.
+using SinkWrapper = std::function<std::unique_ptr<SaveSink>(SaveSink& fileSink)>;
 bool saveTasks(const std::filesystem::path& file, const TaskList& list, const SinkWrapper& wrapSink);
+
+// A link followed to the file it leads to: that file is the one a save replaces.
+std::filesystem::path resolveLinks(std::filesystem::path file);
 
 } // namespace tasks

@@ -1,8 +1,10 @@
-// The task list: records held by value, every index checked.
+// The task list: records held by value in blocks, every index checked.
 #include "tasks/task_list.h"
 
 #include "platform/errors.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <sys/mman.h>
 
@@ -11,7 +13,7 @@ namespace {
 constexpr std::uintptr_t kHugePage = std::uintptr_t(2) << 20;
 
 // A first touch of each 4 KiB page costs a fault, and faults are dear on virtual machines;
-// a large reservation is filled front to back, so huge pages serve it as well and fault 512 times less.
+// a block is filled front to back, so huge pages serve it as well and fault 512 times less.
 void preferHugePages(const void* storage, std::size_t bytes)
 {
     const auto begin = (reinterpret_cast<std::uintptr_t>(storage) + kHugePage - 1) & ~(kHugePage - 1);
@@ -22,9 +24,49 @@ void preferHugePages(const void* storage, std::size_t bytes)
 
 } // namespace
 
-int TaskList::Count() const { return int(m_records.size()); }
+int TaskList::Count() const { return m_count; }
 
-void TaskList::Append(const TaskRecord& record) { m_records.push_back(record); }
+std::int64_t TaskList::blockStart(std::size_t block)
+{
+    return std::int64_t(((std::uint64_t(1) << block) - 1) << kFirstBlockShift);
+}
+
+// Counted from the first block's size, index + that size has its highest bit in the block's place.
+TaskList::Place TaskList::place(int index)
+{
+    const std::uint64_t shifted = std::uint64_t(index) + (std::uint64_t(1) << kFirstBlockShift);
+    const std::size_t block = std::size_t(std::bit_width(shifted)) - 1 - kFirstBlockShift;
+    return {block, std::size_t(shifted - (std::uint64_t(1) << (block + kFirstBlockShift)))};
+}
+
+void TaskList::addBlock()
+{
+    const std::size_t records = std::size_t(1) << (m_blocks.size() + kFirstBlockShift);
+    m_blocks.emplace_back();
+    m_blocks.back().reserve(records);
+    preferHugePages(m_blocks.back().data(), records * sizeof(TaskRecord));
+}
+
+const TaskRecord& TaskList::slot(int index) const
+{
+    const Place at = place(index);
+    return m_blocks[at.block][at.offset];
+}
+
+TaskRecord& TaskList::slot(int index)
+{
+    const Place at = place(index);
+    return m_blocks[at.block][at.offset];
+}
+
+void TaskList::Append(const TaskRecord& record)
+{
+    const Place at = place(m_count);
+    if (at.block == m_blocks.size())
+        addBlock();
+    m_blocks[at.block].push_back(record);
+    ++m_count;
+}
 
 void TaskList::check(int index) const
 {
@@ -35,25 +77,35 @@ void TaskList::check(int index) const
 const TaskRecord& TaskList::At(int index) const
 {
     check(index);
-    return m_records[std::size_t(index)];
+    return slot(index);
 }
 
 TaskRecord& TaskList::At(int index)
 {
     check(index);
-    return m_records[std::size_t(index)];
+    return slot(index);
 }
 
 void TaskList::RemoveAt(int index)
 {
     check(index);
-    m_records.erase(m_records.begin() + index);
+    for (int i = index; i + 1 < m_count; ++i)
+        slot(i) = std::move(slot(i + 1));
+    m_blocks[place(m_count - 1).block].pop_back();
+    --m_count;
 }
 
 void TaskList::Reserve(int count)
 {
-    if (count <= 0 || std::size_t(count) <= m_records.capacity())
+    while (count > blockStart(m_blocks.size()))
+        addBlock();
+}
+
+void TaskList::Truncate(int count)
+{
+    if (count < 0 || count >= m_count)
         return;
-    m_records.reserve(std::size_t(count));
-    preferHugePages(m_records.data(), m_records.capacity() * sizeof(TaskRecord));
+    for (std::size_t block = place(count).block; block < m_blocks.size(); ++block)
+        m_blocks[block].resize(std::size_t(std::max<std::int64_t>(0, count - blockStart(block))));
+    m_count = count;
 }

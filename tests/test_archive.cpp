@@ -78,7 +78,7 @@ protected:
     {
         writeFile(bytes);
         FilePtr file(std::fopen(path().c_str(), "rb"), &std::fclose);
-        platform::FileSource source(file.get(), "archive.bin");
+        platform::FileSource source(fileno(file.get()), "archive.bin");
         ArchiveReader in(source, "archive.bin");
         read(in);
     }
@@ -268,7 +268,7 @@ TEST_F(ArchiveTest, ReaderFillsItsBufferInBlocks)
     ASSERT_EQ(bytes.size(), 10000u);
     writeFile(bytes);
     FilePtr file(std::fopen(path().c_str(), "rb"), &std::fclose);
-    platform::FileSource fileSource(file.get(), "archive.bin");
+    platform::FileSource fileSource(fileno(file.get()), "archive.bin");
     CountingSource source(fileSource);
     ArchiveReader in(source, "archive.bin");
     EXPECT_EQ(in.bytesLeft(), 10000u);
@@ -312,7 +312,7 @@ TEST_F(ArchiveTest, FileSourceKnowsWhatIsLeft)
 {
     writeFile(Bytes(5000, 'r'));
     FilePtr file(std::fopen(path().c_str(), "rb"), &std::fclose);
-    platform::FileSource source(file.get(), "archive.bin");
+    platform::FileSource source(fileno(file.get()), "archive.bin");
     EXPECT_EQ(source.remaining(), 5000u);
     char block[4096];
     EXPECT_EQ(source.read(block, sizeof block), 4096u);

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -138,20 +139,55 @@ TEST_F(MainWindowLife, AnEmptyListSavesAnEmptyFileAndAMissingFileStartsEmpty)
 
 TEST_F(MainWindowLife, ASaveThatCannotCreateTheFileKeepsTheWindowOpen)
 {
-    // A directory in the file's place cannot be replaced by a file, even by root.
+    // A directory in the file's place cannot be read, nor replaced by a file, even by root.
     ASSERT_TRUE(QDir().mkdir("TASKS.BIN"));
     CDia_Main window;
     window.show();
+    EXPECT_TRUE(fake.messages.empty()); // the notice waits until the window has appeared
+    QApplication::processEvents();
+    ASSERT_EQ(fake.messages.size(), 1u);
+    EXPECT_EQ(fake.messages[0].text, "TASKS.BIN cannot be read: Is a directory.\n\nThe list starts empty, and "
+                                     "TASKS.BIN will not be replaced when the tasks are saved.");
     button(window, "OK")->click();
     EXPECT_TRUE(window.isVisible());
-    ASSERT_EQ(fake.messages.size(), 1u);
-    EXPECT_EQ(fake.messages[0].text, "Can not create an archive file: \n\nTASKS.BIN");
-    EXPECT_EQ(fake.messages[0].icon, platform::MessageIcon::None);
+    ASSERT_EQ(fake.messages.size(), 2u);
+    EXPECT_EQ(fake.messages[1].text, "Can not create an archive file: \n\nTASKS.BIN");
+    EXPECT_EQ(fake.messages[1].icon, platform::MessageIcon::None);
     window.close();
     EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(fake.messages.size(), 2u);
+    EXPECT_EQ(fake.messages.size(), 3u);
+    EXPECT_EQ(window.SaveTasksUnattended(), fake.messages[1].text);
     button(window, "Cancel")->click();
     EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(MainWindowLife, ADamagedFileIsReportedOnceAndKeptBeforeTheSave)
+{
+    const QByteArray damaged = kOneTaskFile + kOneTaskFile.left(7);
+    for (bool closeBox : {true, false}) {
+        TempWorkDir::write("TASKS.BIN", damaged);
+        QFile::remove("TASKS.BIN.damaged");
+        fake.messages.clear();
+        CDia_Main window;
+        window.show();
+        QApplication::processEvents();
+        window.hide();
+        window.show();
+        QApplication::processEvents();
+        ASSERT_EQ(fake.messages.size(), 1u);
+        EXPECT_EQ(fake.messages[0].text, "TASKS.BIN could not be read to its end: reading stopped at byte 33 of 40 "
+                                         "(the bytes there do not hold a complete task). Tasks read: 1.\n\nThe "
+                                         "original file will be kept as TASKS.BIN.damaged when the tasks are saved.");
+        EXPECT_EQ(TempWorkDir::read("TASKS.BIN.damaged"), QByteArray("<missing>"));
+        window.m_tasks.Append(extraTask());
+        if (closeBox)
+            window.close();
+        else
+            EXPECT_EQ(window.SaveTasksUnattended(), std::nullopt); // a session end takes the same path
+        EXPECT_EQ(TempWorkDir::read("TASKS.BIN.damaged"), damaged);
+        EXPECT_TRUE(TempWorkDir::read("TASKS.BIN").startsWith(kOneTaskFile));
+        EXPECT_GT(TempWorkDir::read("TASKS.BIN").size(), kOneTaskFile.size());
+    }
 }
 
 TEST_F(MainWindowLife, EnterWithoutAFocusedButtonLeavesTheWindowOpenAndNoButtonIsDrawnAsDefault)

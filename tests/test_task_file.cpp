@@ -2,11 +2,13 @@
 #include "byte_files.h"
 #include "platform/errors.h"
 #include "tasks/task_file.h"
+#include "tasks/task_file_guard.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fcntl.h>
 #include <grp.h>
 #include <limits>
 #include <sys/stat.h>
@@ -64,12 +66,14 @@ protected:
     fs::path tasksFile() const { return dir() / tasks::kTaskFileName; }
 
     // Loads `bytes` as TASKS.BIN into a fresh list, with `scratch` starting as the sentinel.
-    TaskList loadBytes(const Bytes& bytes, TaskRecord& scratch) const
+    TaskList loadBytes(const Bytes& bytes, TaskRecord& scratch, tasks::LoadOutcome* outcome = nullptr) const
     {
         writeBytes(tasksFile(), bytes);
         TaskList list;
         scratch = sentinel();
-        tasks::loadTasks(tasksFile(), list, scratch);
+        const tasks::LoadOutcome found = tasks::loadTasks(tasksFile(), list, scratch);
+        if (outcome)
+            *outcome = found;
         return list;
     }
 
@@ -199,6 +203,16 @@ TEST_F(TaskFileTest, SixteenBitTextLoadsAsUtf8AndSavesAsEightBit)
 
 // ---- Cut and damaged files ----
 
+TaskList manyRecords(int count)
+{
+    TaskList list;
+    for (int i = 0; i < count; ++i)
+        list.Append(makeRecord(std::uint8_t(i & 3), i, "task " + std::to_string(i), letters(std::size_t(i % 40)), i,
+                               -i, i % 2));
+    return list;
+}
+
+
 // Where each of a record's nine fields ends, counted from the record's start.
 std::vector<std::size_t> fieldEnds(const TaskRecord& r)
 {
@@ -261,11 +275,21 @@ TEST_F(TaskFileTest, FileCutAtEveryOffsetLoadsTheCompleteRecords)
                                 fieldEnds(records.At(2)).back());
     for (std::size_t cut = 0; cut <= whole.size(); ++cut) {
         TaskRecord scratch;
-        const TaskList loaded = loadBytes(whole.substr(0, cut), scratch);
+        tasks::LoadOutcome outcome;
+        const TaskList loaded = loadBytes(whole.substr(0, cut), scratch, &outcome);
         const auto [expectedList, expectedScratch] = expectedAfterCut(records, cut);
         SCOPED_TRACE("cut at " + std::to_string(cut));
         expectSameList(loaded, expectedList);
         EXPECT_EQ(scratch, expectedScratch);
+        // The report names where the first record not loaded begins, and stays quiet at a record boundary.
+        std::size_t completeBytes = 0;
+        for (int i = 0; i < expectedList.Count(); ++i)
+            completeBytes += fieldEnds(records.At(i)).back();
+        EXPECT_EQ(outcome.tasksRead, expectedList.Count());
+        EXPECT_EQ(outcome.stopOffset, completeBytes);
+        EXPECT_EQ(outcome.fileSize, cut);
+        EXPECT_EQ(outcome.kind, completeBytes == cut ? tasks::LoadOutcome::Kind::Complete
+                                                     : tasks::LoadOutcome::Kind::Stopped);
     }
 }
 
@@ -277,8 +301,11 @@ TEST_F(TaskFileTest, HugeLengthPrefixLoadsNothingAndAllocatesLittle)
     ASSERT_EQ(bytes.size(), 30u);
     g_largestAllocation = 0;
     TaskRecord scratch;
-    EXPECT_EQ(loadBytes(bytes, scratch).Count(), 0);
+    tasks::LoadOutcome outcome;
+    EXPECT_EQ(loadBytes(bytes, scratch, &outcome).Count(), 0);
     EXPECT_LT(g_largestAllocation.load(), std::size_t(1) << 20);
+    EXPECT_EQ(outcome.kind, tasks::LoadOutcome::Kind::Stopped);
+    EXPECT_EQ(outcome.stopOffset, 0u);
     TaskRecord expected = sentinel();
     expected.bCountUp = 1;
     expected.bAtTime = 0;
@@ -287,70 +314,104 @@ TEST_F(TaskFileTest, HugeLengthPrefixLoadsNothingAndAllocatesLittle)
     EXPECT_EQ(scratch, expected);
 }
 
-TEST_F(TaskFileTest, MissingFileReadsNothing)
+TEST_F(TaskFileTest, MissingFileReadsNothingQuietlyAndANonRegularOneSaysWhy)
 {
     TaskList list = listOf({goldenRecord()});
     TaskRecord scratch = sentinel();
-    tasks::loadTasks(dir() / "absent.bin", list, scratch);
-    tasks::loadTasks(dir(), list, scratch); // a directory is no task file either
+    EXPECT_EQ(tasks::loadTasks(dir() / "absent.bin", list, scratch).kind, tasks::LoadOutcome::Kind::Missing);
+    ASSERT_EQ(::mkfifo((dir() / "fifo").c_str(), 0600), 0);
+    // Nobody writes to the FIFO: a blocking open would never return.
+    const std::pair<fs::path, std::string> unreadable[] = {{dir(), "Is a directory"},
+                                                           {dir() / "fifo", "Not a regular file"},
+                                                           {"/dev/null", "Not a regular file"}};
+    for (const auto& [path, reason] : unreadable) {
+        const tasks::LoadOutcome outcome = tasks::loadTasks(path, list, scratch);
+        EXPECT_EQ(outcome.kind, tasks::LoadOutcome::Kind::Unreadable) << path;
+        EXPECT_EQ(outcome.reason, reason);
+    }
     expectSameList(list, listOf({goldenRecord()}));
     EXPECT_EQ(scratch, sentinel());
 }
 
+// Ten records, then a length prefix that claims more than the file holds, in a sparse file of 1 GiB.
+TEST_F(TaskFileTest, MemoryFollowsTheRecordsReadNotTheFileSize)
+{
+    ASSERT_TRUE(tasks::saveTasks(tasksFile(), manyRecords(10)));
+    const std::uintmax_t recordBytes = fs::file_size(tasksFile());
+    writeBytes(tasksFile(), readBytes(tasksFile()) + bytesOf({0, 0}) + Bytes(8, 'x') + bytesOf({0xFF, 0xFF, 0xFF}) +
+                                littleEndian(0xFFFFFFF0, 4));
+    fs::resize_file(tasksFile(), std::uintmax_t(1) << 30);
+    g_largestAllocation = 0;
+    TaskList list;
+    TaskRecord scratch;
+    const tasks::LoadOutcome outcome = tasks::loadTasks(tasksFile(), list, scratch);
+    EXPECT_LT(g_largestAllocation.load(), std::size_t(2) << 20); // one block of the list
+    expectSameList(list, manyRecords(10));
+    EXPECT_EQ(outcome.kind, tasks::LoadOutcome::Kind::Stopped);
+    EXPECT_EQ(outcome.stopOffset, recordBytes);
+    EXPECT_EQ(outcome.fileSize, std::uint64_t(1) << 30);
+}
+
 // ---- Saving safely ----
 
-// Passes the first `budget` bytes on, then fails as a full disk does.
-class FailingSink : public platform::ByteSink {
+enum class Step { Write, Sync, Commit };
+
+// Passes everything on to the real file until `step` (a write after the first `budget` bytes),
+// which then fails with the reason the system gives for it.
+class FailingSink : public tasks::SaveSink {
 public:
-    FailingSink(platform::ByteSink& inner, std::size_t budget) : m_inner(inner), m_budget(budget) {}
+    FailingSink(tasks::SaveSink& inner, Step step, std::size_t budget) : m_inner(inner), m_step(step), m_budget(budget) {}
     bool write(const char* data, std::size_t size) override
     {
-        if (size > m_budget)
+        if (m_step == Step::Write && size > m_budget)
             return false;
-        m_budget -= size;
+        m_budget -= std::min(size, m_budget);
         return m_inner.write(data, size);
     }
-    std::string errorText() const override { return "No space left on device"; }
+    bool sync() override { return m_step != Step::Sync && m_inner.sync(); }
+    bool commit() override { return m_step != Step::Commit && m_inner.commit(); }
+    std::string errorText() const override { return reasonOf(m_step); }
+
+    static std::string reasonOf(Step step) { return step == Step::Write ? "No space left on device" : "Input/output error"; }
 
 private:
-    platform::ByteSink& m_inner;
+    tasks::SaveSink& m_inner;
+    Step m_step;
     std::size_t m_budget;
 };
 
-tasks::SinkWrapper failAfter(std::size_t budget)
+tasks::SinkWrapper failAt(Step step, std::size_t budget = 0)
 {
-    return [budget](platform::ByteSink& inner) { return std::make_unique<FailingSink>(inner, budget); };
+    return [=](tasks::SaveSink& inner) { return std::make_unique<FailingSink>(inner, step, budget); };
 }
 
-TaskList manyRecords(int count)
-{
-    TaskList list;
-    for (int i = 0; i < count; ++i)
-        list.Append(makeRecord(std::uint8_t(i & 3), i, "task " + std::to_string(i), letters(std::size_t(i % 40)), i,
-                               -i, i % 2));
-    return list;
-}
+tasks::SinkWrapper failAfter(std::size_t budget) { return failAt(Step::Write, budget); }
 
-void expectFileErrorNamingTasksBin(const std::function<void()>& save)
+void expectFileErrorNamingTasksBin(const std::function<void()>& save,
+                                   const std::string& reason = "No space left on device")
 {
     try {
         save();
         ADD_FAILURE() << "no error raised";
     } catch (const platform::FileError& error) {
         EXPECT_EQ(error.fileName(), "TASKS.BIN");
-        EXPECT_EQ(error.reason(), "No space left on device");
+        EXPECT_EQ(error.reason(), reason);
+        EXPECT_NE(error.userMessage().find(reason), std::string::npos);
     }
 }
 
-TEST_F(TaskFileTest, WriteFailingHalfWayKeepsTheOldFile)
+TEST_F(TaskFileTest, WriteSyncOrCommitFailingKeepsTheOldFileAndSaysWhy)
 {
-    writeBytes(tasksFile(), "the previous tasks");
-    ::chmod(tasksFile().c_str(), 0640);
     const TaskList list = manyRecords(2000);
-    expectFileErrorNamingTasksBin([&] { tasks::saveTasks(tasksFile(), list, failAfter(3 * 4096)); });
-    EXPECT_EQ(readBytes(tasksFile()), "the previous tasks");
-    EXPECT_EQ(fs::status(tasksFile()).permissions(), fs::perms(0640));
-    EXPECT_EQ(dirEntries(), std::vector<std::string>{"TASKS.BIN"});
+    for (Step step : {Step::Write, Step::Sync, Step::Commit}) {
+        writeBytes(tasksFile(), "the previous tasks");
+        ::chmod(tasksFile().c_str(), 0640);
+        expectFileErrorNamingTasksBin([&] { tasks::saveTasks(tasksFile(), list, failAt(step, 3 * 4096)); },
+                                      FailingSink::reasonOf(step));
+        EXPECT_EQ(readBytes(tasksFile()), "the previous tasks");
+        EXPECT_EQ(fs::status(tasksFile()).permissions(), fs::perms(0640));
+        EXPECT_EQ(dirEntries(), std::vector<std::string>{"TASKS.BIN"});
+    }
 }
 
 TEST_F(TaskFileTest, FailedFirstSaveCreatesNoFile)
@@ -359,16 +420,77 @@ TEST_F(TaskFileTest, FailedFirstSaveCreatesNoFile)
     EXPECT_TRUE(dirEntries().empty());
 }
 
-TEST_F(TaskFileTest, SaveReplacesALongerFileKeepsItsPermissionBitsAndLeavesNothingElse)
+TEST_F(TaskFileTest, SaveReplacesALongerFileKeepsItsModeOwnerAndGroupAndLeavesNothingElse)
 {
-    for (fs::perms mode : {fs::perms(0640), fs::perms(0604), fs::perms(0777)}) {
+    // Root may give the file to anyone, so as root it belongs to nobody:nogroup; others keep their own.
+    const uid_t owner = ::geteuid() == 0 ? 65534 : ::geteuid();
+    const gid_t group = ::geteuid() == 0 ? 65534 : ::getegid();
+    for (mode_t mode : {0640, 0604, 0777, 02660, 0200}) {
         writeBytes(tasksFile(), Bytes(100000, 'o'));
-        fs::permissions(tasksFile(), mode);
+        ASSERT_EQ(::chown(tasksFile().c_str(), owner, group), 0);
+        ASSERT_EQ(::chmod(tasksFile().c_str(), mode), 0);
         ASSERT_TRUE(tasks::saveTasks(tasksFile(), listOf({goldenRecord()})));
-        EXPECT_EQ(fs::status(tasksFile()).permissions(), mode);
+        struct stat saved {};
+        ASSERT_EQ(::stat(tasksFile().c_str(), &saved), 0);
+        EXPECT_EQ(saved.st_mode & 07777, mode);
+        EXPECT_EQ(saved.st_uid, owner);
+        EXPECT_EQ(saved.st_gid, group);
         EXPECT_EQ(readBytes(tasksFile()), goldenBytes());
         EXPECT_EQ(dirEntries(), std::vector<std::string>{"TASKS.BIN"});
     }
+}
+
+TEST_F(TaskFileTest, FileThatNobodyMayWriteIsRefusedEvenToRoot)
+{
+    for (mode_t mode : {0444, 0400, 0}) {
+        writeBytes(tasksFile(), "old tasks");
+        ASSERT_EQ(::chmod(tasksFile().c_str(), mode), 0);
+        EXPECT_FALSE(tasks::saveTasks(tasksFile(), listOf({goldenRecord()})));
+        EXPECT_EQ(readBytes(tasksFile()), "old tasks");
+        EXPECT_EQ(fs::status(tasksFile()).permissions(), fs::perms(mode));
+        EXPECT_EQ(dirEntries(), std::vector<std::string>{"TASKS.BIN"});
+        ::chmod(tasksFile().c_str(), 0600);
+    }
+}
+
+// ---- What one run may do to the file it loaded ----
+
+TEST_F(TaskFileTest, DamagedFileIsKeptUnderAFreshNameBeforeTheFirstSave)
+{
+    const Bytes damaged = goldenBytes() + goldenBytes().substr(0, 20);
+    writeBytes(dir() / "TASKS.BIN.damaged", "an earlier copy");
+    for (const char* expectedCopy : {"TASKS.BIN.damaged-2", "TASKS.BIN.damaged-3"}) {
+        writeBytes(tasksFile(), damaged);
+        tasks::TaskFileGuard guard(tasksFile());
+        TaskList list;
+        TaskRecord scratch;
+        guard.load(list, scratch);
+        const std::string notice = guard.loadNotice().value_or("");
+        SCOPED_TRACE(notice);
+        for (const std::string part : {"TASKS.BIN", "Tasks read: 1.", "byte 53 of 73", expectedCopy})
+            EXPECT_NE(notice.find(part), std::string::npos) << part;
+        list.Append(goldenRecord());
+        ASSERT_TRUE(guard.save(list));
+        ASSERT_TRUE(guard.save(list)); // a second save makes no second copy
+        EXPECT_EQ(readBytes(dir() / expectedCopy), damaged);
+        EXPECT_EQ(readBytes(tasksFile()), goldenBytes() + goldenBytes());
+    }
+    EXPECT_EQ(readBytes(dir() / "TASKS.BIN.damaged"), "an earlier copy");
+    EXPECT_EQ(dirEntries().size(), 4u);
+}
+
+TEST_F(TaskFileTest, UnreadableFileIsNeverReplaced)
+{
+    ASSERT_EQ(::mkfifo(tasksFile().c_str(), 0666), 0);
+    tasks::TaskFileGuard guard(tasksFile());
+    TaskList list;
+    TaskRecord scratch;
+    EXPECT_EQ(guard.load(list, scratch).kind, tasks::LoadOutcome::Kind::Unreadable);
+    fs::remove(tasksFile());
+    writeBytes(tasksFile(), "unread"); // even once the file could be replaced, this run never does it
+    list.Append(goldenRecord());
+    EXPECT_FALSE(guard.save(list));
+    EXPECT_EQ(readBytes(tasksFile()), "unread");
 }
 
 TEST_F(TaskFileTest, SymbolicLinkStaysALinkAndItsTargetIsWrittenOrCreated)

@@ -129,4 +129,27 @@ TEST(TaskList, ReserveKeepsTheRecords)
     EXPECT_EQ(list.At(0), record("kept", 1000));
 }
 
+// Records are stored in blocks of growing size: appending, removing and cutting must carry across their edges.
+TEST(TaskList, RemoveAndTruncateCarryAcrossStorageBlocks)
+{
+    constexpr int kCount = 40000;
+    TaskList list;
+    for (int i = 0; i < kCount; ++i)
+        list.Append(record("r", i));
+    list.RemoveAt(3);
+    ASSERT_EQ(list.Count(), kCount - 1);
+    int wrong = 0;
+    for (int i = 0; i < kCount - 1; ++i)
+        wrong += list.At(i).nBeepHz != (i < 3 ? i : i + 1);
+    EXPECT_EQ(wrong, 0);
+    EXPECT_THROW(list.At(kCount - 1), platform::InvalidArgumentError);
+    for (int cut : {20000, 3072, 1}) {
+        list.Truncate(cut);
+        list.Append(record("after", -1));
+        ASSERT_EQ(list.Count(), cut + 1);
+        EXPECT_EQ(list.At(cut - 1).nBeepHz, cut < 4 ? cut - 1 : cut);
+        EXPECT_EQ(list.At(cut), record("after", -1));
+    }
+}
+
 } // namespace

@@ -1,0 +1,53 @@
+// A file replaced whole and durably: written beside its target, synced, renamed over it, folder synced.
+#pragma once
+
+#include "platform/archive.h"
+
+#include <filesystem>
+#include <string>
+
+namespace tasks {
+
+// Where a save's bytes go: written, then synced to the disk, then put in the target's place.
+// Each step returns false when it failed, the system's reason then in errorText().
+class SaveSink : public platform::ByteSink {
+public:
+    virtual bool sync() = 0;
+    virtual bool commit() = 0;
+};
+
+// The new file lies beside the target under a name of its own until commit() renames it over the
+// target; until then the target is untouched, and an uncommitted new file is removed on destruction.
+class ReplacingFile : public SaveSink {
+public:
+    // Creates the new file with the existing target's mode, and its owner and group where allowed.
+    explicit ReplacingFile(std::filesystem::path target);
+    ~ReplacingFile() override;
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    // False when the new file could not be created.
+    bool opened() const { return m_fd >= 0; }
+    bool write(const char* data, std::size_t size) override;
+    bool sync() override;
+    // Closes and renames the new file over the target, then syncs the folder that holds both.
+    bool commit() override;
+    std::string errorText() const override;
+
+private:
+    bool failed();
+
+    std::filesystem::path m_target;
+    std::filesystem::path m_temporary;
+    int m_fd = -1;
+    int m_errno = 0;
+    bool m_renamed = false;
+};
+
+// The folder a file name lies in ("." for a bare name).
+std::filesystem::path folderOf(const std::filesystem::path& file);
+
+// Syncs a folder's entries to the disk; false with errno set when that failed.
+bool syncFolder(const std::filesystem::path& folder);
+
+} // namespace tasks
