@@ -70,6 +70,8 @@ CDia_Main::CDia_Main(QWidget* parent) : QDialog(parent)
 
 CDia_Main::~CDia_Main()
 {
+    // Closing the window ends the program: no tone or notification outlives it.
+    EndAlarm();
     // The list's model reads m_tasks, which is gone by the time the base class hides the window.
     listView()->setModel(nullptr);
 }

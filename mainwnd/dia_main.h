@@ -60,7 +60,12 @@ public:
     void SetUpScrollBar();
     void OnStartStop();
     void OnTimer();
-    void Fire();
+    // Carries out the active task's action; true when a tone started or a file was started.
+    bool Fire();
+    // Shows the run's alarm outside the window the first time it goes off, unless the window is active.
+    void RaiseAlarmOnce();
+    // Silences the tone and takes back the notification (STOP, START, closing the window).
+    void EndAlarm();
     void OnHScroll(int code, int thumbPosition);
     // Invalidates the clock rectangle and paints it before returning.
     void RedrawClock();
@@ -94,6 +99,8 @@ public:
     bool m_bRunning = false;
     bool m_bListShown = false;
     bool m_bBlinkOn = false;
+    bool m_bManualRun = false;    // the run was started with no row selected
+    bool m_bAlarmRaised = false;  // this run's alarm has gone off once
     int m_nSelected = -1;
     std::string m_strText;
     QRect m_rectClock;

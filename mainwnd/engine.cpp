@@ -1,4 +1,4 @@
-// The countdown engine: START/STOP, the tick, firing, and the manual preset scroll bar.
+// The countdown engine: START/STOP, the tick, firing and the alarm it raises, and the manual preset scroll bar.
 #include "mainwnd/dia_main.h"
 
 #include "mainwnd/clock_accessible.h"
@@ -56,6 +56,20 @@ bool opensForReading(const std::string& path)
     return isFile;
 }
 
+// The first line of a description: what a notification has room for.
+std::string firstLine(const std::string& text)
+{
+    return text.substr(0, text.find_first_of("\r\n"));
+}
+
+std::string trimmed(const std::string& text)
+{
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
 void writeManualSettings(TaskRecord& task, std::int64_t counter)
 {
     task.bCountUp = 0;
@@ -108,6 +122,8 @@ void CDia_Main::SetUpScrollBar()
 
 void CDia_Main::OnStartStop()
 {
+    // Either way the last run's alarm is over: its tone and its notification go at once.
+    EndAlarm();
     if (m_bRunning) {
         setStartCaption(*this, kStartCaption);
         if (!IsSelected())
@@ -121,12 +137,15 @@ void CDia_Main::OnStartStop()
     }
     // The caption changes first: a bad selection below abandons START with "STOP" showing.
     setStartCaption(*this, kStopCaption);
-    if (!IsSelected()) {
+    const bool manual = !IsSelected();
+    if (manual) {
         writeManualSettings(m_taskActive, m_spanCounter);
     } else {
         m_taskActive = m_tasks.At(m_nSelected);
         m_spanCounter = m_taskActive.bCountUp ? 0 : m_taskActive.spanDelay;
     }
+    m_bManualRun = manual;
+    m_bAlarmRaised = false;
     // A precise timer keeps its grid and drops ticks that fall due while a handler blocks.
     m_nTimerId = startTimer(kTickMs, Qt::PreciseTimer);
     m_bRunning = true;
@@ -135,16 +154,17 @@ void CDia_Main::OnStartStop()
 
 void CDia_Main::OnTimer()
 {
+    bool alarmWentOff = false;
     if (m_taskActive.bAtTime) {
         if (secondsOfDay(platform::desktop().now()) >= secondsOfDay(m_taskActive.timeAt))
-            Fire();
+            alarmWentOff = Fire();
     } else if (m_taskActive.bCountUp) {
         if (m_spanCounter >= m_taskActive.spanDelay)
-            Fire();
+            alarmWentOff = Fire();
         else
             ++m_spanCounter;
     } else if (m_spanCounter <= 0) {
-        Fire();
+        alarmWentOff = Fire();
     } else {
         --m_spanCounter;
         // Only a count-down with nothing selected drags the thumb along.
@@ -152,15 +172,17 @@ void CDia_Main::OnTimer()
             scrollBar()->setValue(int(std::clamp<std::int64_t>(m_spanCounter, kPresetMin, kPresetMax)));
     }
     RedrawClock();
+    if (alarmWentOff)
+        RaiseAlarmOnce();
 }
 
-void CDia_Main::Fire()
+bool CDia_Main::Fire()
 {
     announceClock(*this, ClockEvent::Alarm);
     switch (m_taskActive.nAction) {
     case ACTION_BEEP:
         platform::desktop().beep(m_taskActive.nBeepHz, m_taskActive.nBeepMs);
-        break;
+        return true;
     case ACTION_RUN: {
         // The run is over before the file is touched.
         killTimer(m_nTimerId);
@@ -170,16 +192,35 @@ void CDia_Main::Fire()
         const std::string& path = m_taskActive.strRunFile;
         if (opensForReading(path)) {
             platform::desktop().runFile(path);
-        } else {
-            m_strText = platform::format("Can not open the file: \n\n\"%s\"", path.c_str());
-            platform::desktop().messageBox(this, m_strText, platform::MessageIcon::Information);
+            return true;
         }
-        break;
+        m_strText = platform::format("Can not open the file: \n\n\"%s\"", path.c_str());
+        platform::desktop().messageBox(this, m_strText, platform::MessageIcon::Information);
+        return false;
     }
     default:
         // Any other action fires to no effect until STOP.
-        break;
+        return false;
     }
+}
+
+void CDia_Main::RaiseAlarmOnce()
+{
+    if (m_bAlarmRaised)
+        return;
+    m_bAlarmRaised = true;
+    // Someone looking at the window needs no more than the tone or the started program.
+    if (isActiveWindow())
+        return;
+    // Read from the counter, not the last paint: a minimised window is not painted.
+    const std::string text = m_bManualRun ? trimmed(ClockText()) : firstLine(m_taskActive.strDescription);
+    platform::desktop().showAlarm(this, text);
+}
+
+void CDia_Main::EndAlarm()
+{
+    platform::desktop().silenceTone();
+    platform::desktop().withdrawAlarm();
 }
 
 void CDia_Main::OnHScroll(int code, int thumbPosition)

@@ -1,4 +1,4 @@
-// The real tone: a faded sine wave through ALSA's default device, or the desktop bell when there is none.
+// The real tone: a faded sine wave through ALSA's default device on a thread of its own, or the desktop bell.
 #include "platform/desktop.h"
 
 #include <QApplication>
@@ -6,11 +6,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cmath>
 #include <cstdint>
 #include <mutex>
 #include <numbers>
+#include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -21,17 +24,12 @@ constexpr unsigned kRate = 48000;
 constexpr long kFadeFrames = kRate * 2 / 1000;
 constexpr double kAmplitude = 0.9 * 32767.0;
 constexpr unsigned kLatencyUs = 100000;
-// Samples are made a block at a time so a long tone never needs a long buffer.
-constexpr long kBlockFrames = 4800;
+// Samples go out ten milliseconds at a time: a stop is noticed between blocks, well inside 50 ms.
+constexpr long kBlockFrames = kRate / 100;
+constexpr long kCutCheckUs = 5000;
 
 // ALSA reports a missing device on stderr by itself; the bell already stands in for it.
 void silentAlsaError(const char*, int, const char*, int, const char*, ...) {}
-
-void quietAlsaOnce()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { snd_lib_error_set_handler(silentAlsaError); });
-}
 
 bool isPlayable(int hz, int ms)
 {
@@ -70,12 +68,21 @@ private:
     long m_fade;
 };
 
-// The default playback device, closed on every way out.
+// Whether the tone playing now is to stop: asked between blocks, and waited on for the timed parts.
+class CutSignal {
+public:
+    virtual ~CutSignal() = default;
+    virtual bool cut() const = 0;
+    // Waits until `until` or a cut, whichever comes first; true when cut.
+    virtual bool waitUntil(std::chrono::steady_clock::time_point until) const = 0;
+};
+
+// The default playback device, closed on every way out; a stopped tone is dropped, not drained.
 class Pcm {
 public:
     Pcm()
     {
-        // Non-blocking open: a busy hardware device would otherwise hold the caller until it frees up.
+        // Non-blocking open: a busy hardware device would otherwise hold the tone thread until it frees up.
         if (snd_pcm_open(&m_pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0)
             m_pcm = nullptr;
         else if (snd_pcm_nonblock(m_pcm, 0) < 0)
@@ -92,18 +99,25 @@ public:
                                   kLatencyUs) == 0;
     }
 
-    bool play(const Tone& tone)
+    void play(const Tone& tone, const CutSignal& signal)
     {
         std::vector<std::int16_t> block;
         for (long first = 0; first < tone.frames(); first += kBlockFrames) {
+            if (signal.cut())
+                return drop();
             block.clear();
             const long last = std::min(first + kBlockFrames, tone.frames());
             for (long i = first; i < last; ++i)
                 block.push_back(tone.sample(i));
             if (!write(block))
-                return false;
+                return drop();
         }
-        return snd_pcm_drain(m_pcm) == 0;
+        // A tone shorter than the buffer has not started yet: start it, or a stop would wait for a drain.
+        if (snd_pcm_state(m_pcm) == SND_PCM_STATE_PREPARED)
+            snd_pcm_start(m_pcm);
+        if (waitForPlayedOut(signal))
+            return drop();
+        snd_pcm_drain(m_pcm);
     }
 
 private:
@@ -121,6 +135,23 @@ private:
         return true;
     }
 
+    // Waits while the device still holds samples, so a stop can drop them; true when cut meanwhile.
+    bool waitForPlayedOut(const CutSignal& signal)
+    {
+        snd_pcm_sframes_t delay = 0;
+        while (snd_pcm_state(m_pcm) == SND_PCM_STATE_RUNNING && snd_pcm_delay(m_pcm, &delay) == 0 && delay > 0) {
+            const auto step = std::chrono::microseconds(std::min<long>(delay * 1000000L / kRate, kCutCheckUs));
+            if (signal.waitUntil(std::chrono::steady_clock::now() + step))
+                return true;
+        }
+        return signal.cut();
+    }
+
+    void drop()
+    {
+        snd_pcm_drop(m_pcm);
+    }
+
     void close()
     {
         if (m_pcm)
@@ -131,23 +162,124 @@ private:
     snd_pcm_t* m_pcm = nullptr;
 };
 
-void ringBell()
+// QApplication::beep() belongs to the GUI thread; without a running application there is nothing to ring.
+void ringBellOnGuiThread()
 {
-    // QApplication::beep() needs a running application; without one there is nothing to ring.
-    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
-        QApplication::beep();
+    QCoreApplication* app = QCoreApplication::instance();
+    if (qobject_cast<QApplication*>(app))
+        QMetaObject::invokeMethod(app, [] { QApplication::beep(); }, Qt::QueuedConnection);
 }
 
-// True when the tone reached a device; false when there was none to open.
-bool playTone(int hz, int ms)
-{
-    quietAlsaOnce();
-    Pcm pcm;
-    if (!pcm.configure())
-        return false;
-    pcm.play(Tone(hz, frameCount(ms)));
-    return true;
-}
+struct ToneRequest {
+    int hz;
+    int ms;
+};
+
+// One tone at a time on a thread of its own; one more may wait for it. Ends its thread at program end.
+class TonePlayer final : public CutSignal {
+public:
+    static TonePlayer& instance()
+    {
+        static TonePlayer player;
+        return player;
+    }
+
+    ~TonePlayer() override
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_quit = true;
+            m_next.reset();
+        }
+        m_wake.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    void request(ToneRequest tone)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            // Ticks that fall due while one tone plays and another waits are not made up.
+            if (!m_current)
+                m_current = tone;
+            else if (!m_next)
+                m_next = tone;
+        }
+        m_wake.notify_all();
+    }
+
+    void silence()
+    {
+        std::lock_guard lock(m_mutex);
+        m_next.reset();
+        if (m_playing)
+            m_cut = true;
+        else
+            m_current.reset();
+        m_wake.notify_all();
+    }
+
+    bool cut() const override
+    {
+        std::lock_guard lock(m_mutex);
+        return m_cut || m_quit;
+    }
+
+    bool waitUntil(std::chrono::steady_clock::time_point until) const override
+    {
+        std::unique_lock lock(m_mutex);
+        return m_wake.wait_until(lock, until, [this] { return m_cut || m_quit; });
+    }
+
+private:
+    TonePlayer() : m_thread([this] { run(); }) {}
+
+    void run()
+    {
+        // ALSA's configuration is read once per process: read it now, not when the first tone is due.
+        snd_lib_error_set_handler(silentAlsaError);
+        snd_config_update();
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_quit || m_current; });
+            if (m_quit)
+                return;
+            const ToneRequest tone = *m_current;
+            m_playing = true;
+            m_cut = false;
+            lock.unlock();
+            play(tone);
+            lock.lock();
+            m_playing = false;
+            m_current = std::exchange(m_next, std::nullopt);
+        }
+    }
+
+    // The tone, or the bell and a silent wait of the same length; either way it takes the whole tone's time.
+    void play(ToneRequest tone)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(tone.ms);
+        {
+            Pcm pcm;
+            if (pcm.configure())
+                pcm.play(Tone(tone.hz, frameCount(tone.ms)), *this);
+            else
+                ringBellOnGuiThread();
+        }
+        // Some devices report the drain before the sound is out, and the bell takes no time at all.
+        waitUntil(end);
+    }
+
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_wake;
+    std::optional<ToneRequest> m_current; // playing, or about to
+    std::optional<ToneRequest> m_next;    // waits for the current one to end
+    bool m_playing = false;               // the thread has taken m_current up
+    bool m_cut = false;
+    bool m_quit = false;
+    std::thread m_thread; // last: it starts when everything it uses is ready
+};
 
 } // namespace
 
@@ -155,11 +287,12 @@ void beep(int hz, int ms)
 {
     if (!isPlayable(hz, ms))
         return;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    if (!playTone(hz, ms))
-        ringBell();
-    // Some devices report the drain before the sound is out, and the bell takes no time at all.
-    std::this_thread::sleep_until(end);
+    TonePlayer::instance().request({hz, ms});
+}
+
+void silenceTone()
+{
+    TonePlayer::instance().silence();
 }
 
 } // namespace platform

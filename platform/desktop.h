@@ -1,5 +1,5 @@
-// The one seam between the windows and the outside world: clock, tone, running files, message boxes,
-// the file-open dialog. Tests install a recording fake in place of the real desktop.
+// The one seam between the windows and the outside world: clock, tone, running files, the alarm the user
+// sees, message boxes, the file-open dialog. Tests install a recording fake in place of the real desktop.
 #pragma once
 
 #include "platform/clock.h"
@@ -17,10 +17,16 @@ class Desktop {
 public:
     virtual ~Desktop() = default;
     virtual Time now() = 0;
-    // Plays a tone and returns when it has played.
+    // Starts a tone and returns at once. A tone asked for while one plays follows it; one, not more.
     virtual void beep(int hz, int ms) = 0;
-    // Hands the file to the shell (or the default application) and returns when the command does.
+    // Ends the tone now and forgets the one waiting. The first call also readies the sound device.
+    virtual void silenceTone() = 0;
+    // Starts the file through the shell (or the default application) and returns without waiting.
     virtual void runFile(const std::string& path) = 0;
+    // Asks for the user's attention to the window and shows a desktop notification with this text.
+    virtual void showAlarm(QWidget* window, const std::string& text) = 0;
+    // Takes the notification back, if one is showing.
+    virtual void withdrawAlarm() = 0;
     // A modal message box with an OK button.
     virtual void messageBox(QWidget* parent, const std::string& text, MessageIcon icon) = 0;
     // A modal open dialog for one existing file; the full path, or nothing when cancelled.
@@ -44,6 +50,7 @@ private:
 
 // The real services behind the seam.
 void beep(int hz, int ms);
+void silenceTone();
 void runFile(const std::string& path);
 
 } // namespace platform

@@ -1,4 +1,4 @@
-// A desktop for tests: a settable clock, and a record of every tone, run, message and file dialog.
+// A desktop for tests: a settable clock, and a record of every tone, silence, run, alarm, message and file dialog.
 #pragma once
 
 #include "platform/desktop.h"
@@ -23,13 +23,19 @@ public:
 
     Time now() override { return clock; }
     void beep(int hz, int ms) override { tones.push_back({hz, ms}); }
+    void silenceTone() override { ++silences; }
     void runFile(const std::string& path) override { runs.push_back(path); }
+    void showAlarm(QWidget*, const std::string& text) override { alarms.push_back(text); }
+    void withdrawAlarm() override { ++withdrawals; }
     void messageBox(QWidget*, const std::string& text, MessageIcon icon) override;
     std::optional<std::string> chooseFileToOpen(QWidget*) override;
 
     Time clock = 0;
     std::vector<Tone> tones;
+    int silences = 0;
     std::vector<std::string> runs;
+    std::vector<std::string> alarms;
+    int withdrawals = 0;
     std::vector<Message> messages;
     // Answers for the file-open dialog, taken in order; an empty queue means "cancelled".
     std::deque<std::optional<std::string>> fileAnswers;

@@ -1,6 +1,10 @@
-// The desktop as the user has it: system clock, ALSA tone, shell, Qt message boxes and file dialog.
+// The desktop as the user has it: system clock, ALSA tone, shell, urgency hint and desktop notification,
+// Qt message boxes and file dialog.
 #include "platform/desktop.h"
 
+#include "platform/desktop_notification.h"
+
+#include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -25,7 +29,16 @@ class RealDesktop final : public Desktop {
 public:
     Time now() override { return systemNow(); }
     void beep(int hz, int ms) override { platform::beep(hz, ms); }
+    void silenceTone() override { platform::silenceTone(); }
     void runFile(const std::string& path) override { platform::runFile(path); }
+
+    void showAlarm(QWidget* window, const std::string& text) override
+    {
+        QApplication::alert(window);
+        m_notification.show(QStringLiteral("Pelmora"), QString::fromLocal8Bit(text));
+    }
+
+    void withdrawAlarm() override { m_notification.close(); }
 
     void messageBox(QWidget* parent, const std::string& text, MessageIcon icon) override
     {
@@ -45,6 +58,9 @@ public:
             return std::nullopt;
         return dialog.selectedFiles().first().toLocal8Bit().toStdString();
     }
+
+private:
+    DesktopNotification m_notification;
 };
 
 } // namespace

@@ -1,12 +1,15 @@
-// Runs a file the user named: executables through the shell, anything else with the desktop's default application.
+// Starts a file the user named, detached: executables through the shell, anything else with the desktop's
+// default application.
 #include "platform/desktop.h"
+
+#include <QStandardPaths>
+#include <QString>
 
 #include <cerrno>
 #include <csignal>
 #include <string>
 #include <vector>
 
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,30 +35,6 @@ bool isExecutableFile(const std::string& path)
     return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && access(path.c_str(), X_OK) == 0;
 }
 
-// The child starts with default signal handling and nothing blocked, whatever the GUI set up for itself.
-class SpawnAttributes {
-public:
-    SpawnAttributes()
-    {
-        posix_spawnattr_init(&m_attr);
-        sigset_t none;
-        sigemptyset(&none);
-        sigset_t all;
-        sigfillset(&all);
-        posix_spawnattr_setsigmask(&m_attr, &none);
-        posix_spawnattr_setsigdefault(&m_attr, &all);
-        posix_spawnattr_setflags(&m_attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    }
-    ~SpawnAttributes() { posix_spawnattr_destroy(&m_attr); }
-    SpawnAttributes(const SpawnAttributes&) = delete;
-    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
-
-    const posix_spawnattr_t* get() const { return &m_attr; }
-
-private:
-    posix_spawnattr_t m_attr;
-};
-
 void waitFor(pid_t pid)
 {
     int status = 0;
@@ -63,17 +42,45 @@ void waitFor(pid_t pid)
     }
 }
 
-// Starts argv[0] (looked up on PATH) and waits for it; a program that cannot start is simply skipped.
-void runAndWait(std::vector<std::string> args)
+// The started program begins with default signal handling and nothing blocked, whatever the GUI set
+// up for itself. Only async-signal-safe calls here: the parent has other threads.
+void resetSignals()
+{
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    for (int signal = 1; signal < NSIG; ++signal)
+        sigaction(signal, &byDefault, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
+// The middle of a double fork: a session of its own, so the program outlives Pelmora and gets none of
+// its terminal's signals; then it leaves the program to init, which reaps it.
+[[noreturn]] void startOrphan(char* const argv[])
+{
+    setsid();
+    resetSignals();
+    if (fork() == 0) {
+        execve(argv[0], argv, environ);
+        _exit(127);
+    }
+    _exit(0);
+}
+
+// Starts argv[0] (an absolute path) and returns once it is on its own; only the short-lived middle
+// process is waited for.
+void startDetached(std::vector<std::string> args)
 {
     std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
-    SpawnAttributes attributes;
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], nullptr, attributes.get(), argv.data(), environ) == 0)
-        waitFor(pid);
+    const pid_t middle = fork();
+    if (middle == 0)
+        startOrphan(argv.data());
+    if (middle > 0)
+        waitFor(middle);
 }
 
 } // namespace
@@ -84,10 +91,14 @@ void runFile(const std::string& path)
         return;
     const std::string target = anchored(path);
     // The path travels as "$1", never as command text, so the shell cannot read anything in it.
-    if (isExecutableFile(target))
-        runAndWait({"/bin/sh", "-c", "exec \"$1\"", "sh", target});
-    else
-        runAndWait({"xdg-open", target});
+    if (isExecutableFile(target)) {
+        startDetached({"/bin/sh", "-c", "exec \"$1\"", "sh", target});
+        return;
+    }
+    // Looked up before the fork: a search on PATH is no work for a forked child of a threaded program.
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (!opener.isEmpty())
+        startDetached({opener.toLocal8Bit().toStdString(), target});
 }
 
 } // namespace platform

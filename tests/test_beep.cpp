@@ -1,14 +1,17 @@
-// Tests for the tone: ALSA's default device is redirected into a raw file and the samples are measured.
+// Tests for the tone: ALSA's default device is redirected into a raw file (at once, or as a device paced by
+// the clock plays it) and the samples are measured.
 #include "platform/desktop.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -21,10 +24,18 @@ namespace {
 constexpr double kRate = 48000.0;
 constexpr double kFullScale = 32767.0;
 
+// A beep (or, with `silence`, the STOP of a tone), then a pause before the next call.
 struct Call {
     int hz;
     int ms;
+    int thenWaitMs = 0;
+    bool silence = false;
 };
+
+Call silenceThenWait(int ms)
+{
+    return {0, 0, ms, true};
+}
 
 // A HOME whose ~/.asoundrc sends the default PCM into tone.raw instead of a sound card.
 class CaptureHome {
@@ -35,6 +46,27 @@ public:
         EXPECT_TRUE(rc.open(QIODevice::WriteOnly));
         rc.write("pcm.!default { type file; slave.pcm \"null\"; file \"" + capturePath().toLocal8Bit()
                  + "\"; format \"raw\" }\n");
+    }
+
+    // A default device that plays in real time, so a stopped tone stops in the file too.
+    void pace()
+    {
+        QFile rc(m_dir.filePath(".asoundrc"));
+        EXPECT_TRUE(rc.open(QIODevice::WriteOnly));
+        rc.write("pcm_type.paced { lib \"" PACED_PCM_PLUGIN "\" }\npcm.!default { type paced; file \""
+                 + capturePath().toLocal8Bit() + "\"; events \"" + eventsPath().toLocal8Bit() + "\" }\n");
+    }
+
+    // CLOCK_MONOTONIC milliseconds at which each tone's first samples reached the paced device.
+    std::vector<double> firstSamplesAt() const
+    {
+        QFile file(eventsPath());
+        std::vector<double> at;
+        if (file.open(QIODevice::ReadOnly))
+            for (const QByteArray& line : file.readAll().split('\n'))
+                if (line.startsWith("first "))
+                    at.push_back(line.mid(6).toDouble() / 1e6);
+        return at;
     }
 
     // A default device that cannot open, as on a machine without a sound card.
@@ -48,6 +80,7 @@ public:
     QString home() const { return m_dir.path(); }
     QString errorsPath() const { return m_dir.filePath("stderr.txt"); }
     QString capturePath() const { return m_dir.filePath("tone.raw"); }
+    QString eventsPath() const { return m_dir.filePath("events.txt"); }
     bool captured() const { return QFile::exists(capturePath()); }
 
     std::vector<std::int16_t> samples() const
@@ -86,18 +119,26 @@ void captureStderr(const QString& path)
 {
     pointAlsaAt(capture.home());
     captureStderr(capture.errorsPath());
+    // As the program's START does before a first tone is due: the tone thread starts and reads ALSA's setup.
+    platform::silenceTone();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     for (const Call& call : calls) {
         const auto start = std::chrono::steady_clock::now();
-        platform::beep(call.hz, call.ms);
+        if (call.silence)
+            platform::silenceTone();
+        else
+            platform::beep(call.hz, call.ms);
         const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         if (write(out, &ms, sizeof ms) != static_cast<ssize_t>(sizeof ms))
             _exit(1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(call.thenWaitMs));
     }
-    _exit(0);
+    // A full exit, as the program's end: a tone still playing must stop with it.
+    std::exit(0);
 }
 
 // ALSA reads ~/.asoundrc once per process, so the redirection only holds in a process that has not
-// touched ALSA yet: each batch of calls runs in a fresh child. Returns how long each call took.
+// touched ALSA yet: each batch of calls runs in a fresh child. Returns how long each call took to return.
 std::vector<double> beepInChild(const CaptureHome& capture, const std::vector<Call>& calls)
 {
     int fds[2];
@@ -145,12 +186,12 @@ double peak(const std::vector<std::int16_t>& s, std::size_t from, std::size_t to
     return most;
 }
 
-TEST(Beep, PlaysTheToneForItsDuration)
+TEST(Beep, ReturnsAtOnceAndPlaysTheToneForItsDuration)
 {
     CaptureHome capture;
-    const std::vector<double> took = beepInChild(capture, {{440, 250}});
+    const std::vector<double> took = beepInChild(capture, {{440, 250, 400}});
     ASSERT_EQ(took.size(), 1u);
-    EXPECT_NEAR(took[0], 250.0, 20.0);
+    EXPECT_LT(took[0], 5.0);
 
     ASSERT_TRUE(capture.captured());
     const std::vector<std::int16_t> s = capture.samples();
@@ -162,7 +203,7 @@ TEST(Beep, PlaysTheToneForItsDuration)
 TEST(Beep, FadesInAndOutWithinAboutTwoMilliseconds)
 {
     CaptureHome capture;
-    beepInChild(capture, {{440, 250}});
+    beepInChild(capture, {{440, 250, 400}});
     const std::vector<std::int16_t> s = capture.samples();
     ASSERT_GT(s.size(), 10000u);
     const std::size_t n = s.size();
@@ -179,20 +220,20 @@ TEST(Beep, FadesInAndOutWithinAboutTwoMilliseconds)
 
 TEST(Beep, WritesTheExactNumberOfFramesUpToTheHighestAudibleTone)
 {
-    for (const auto& [call, frames] : {std::pair<Call, std::size_t>{{1000, 37}, 1776}, {{20000, 50}, 2400}}) {
+    for (const auto& [call, frames] : {std::pair<Call, std::size_t>{{1000, 37, 200}, 1776}, {{20000, 50, 200}, 2400}}) {
         CaptureHome capture;
         beepInChild(capture, {call});
         EXPECT_EQ(capture.samples().size(), frames) << call.hz << " Hz";
     }
 }
 
-TEST(Beep, WithoutADeviceStillTakesTheWholeDurationQuietly)
+TEST(Beep, WithoutADeviceReturnsAtOnceQuietly)
 {
     CaptureHome capture;
     capture.breakDevice();
-    const std::vector<double> took = beepInChild(capture, {{440, 100}});
+    const std::vector<double> took = beepInChild(capture, {{440, 100, 200}});
     ASSERT_EQ(took.size(), 1u);
-    EXPECT_NEAR(took[0], 100.0, 20.0);
+    EXPECT_LT(took[0], 5.0);
     QFile errors(capture.errorsPath());
     ASSERT_TRUE(errors.open(QIODevice::ReadOnly));
     EXPECT_EQ(errors.readAll().toStdString(), "") << "ALSA printed on its own";
@@ -201,12 +242,56 @@ TEST(Beep, WithoutADeviceStillTakesTheWholeDurationQuietly)
 TEST(Beep, OutOfRangeCallsReturnAtOnceAndPlayNothing)
 {
     CaptureHome capture;
-    const std::vector<Call> calls{{0, 100}, {-440, 100}, {25000, 100}, {20001, 100}, {440, 0}, {440, -5}};
+    const std::vector<Call> calls{{0, 100}, {-440, 100}, {25000, 100}, {20001, 100}, {440, 0}, {440, -5, 200}};
     const std::vector<double> took = beepInChild(capture, calls);
     ASSERT_EQ(took.size(), calls.size());
     for (std::size_t i = 0; i < took.size(); ++i)
-        EXPECT_LT(took[i], 20.0) << "hz " << calls[i].hz << " ms " << calls[i].ms;
+        EXPECT_LT(took[i], 5.0) << "hz " << calls[i].hz << " ms " << calls[i].ms;
     EXPECT_FALSE(capture.captured());
+}
+
+TEST(Beep, StopAndProgramEndSilenceTheToneAtOnceAndDropTheOneWaiting)
+{
+    struct Case {
+        const char* what;
+        std::vector<Call> calls;
+        double minMs;
+        double maxMs;
+    };
+    const std::vector<Case> cases{
+        {"STOP after 1 s, a tone waiting", {{440, 10000, 1000}, {440, 10000}, silenceThenWait(500)}, 900, 1100},
+        {"program end after 1 s, a tone waiting", {{440, 10000, 1000}, {440, 10000}}, 900, 1100},
+        // Shorter than the device's buffer: a stop must not wait for it to drain.
+        {"STOP 20 ms into a 90 ms tone", {{440, 90, 20}, silenceThenWait(300)}, 0, 70},
+    };
+    for (const Case& c : cases) {
+        CaptureHome capture;
+        capture.pace();
+        const std::vector<double> took = beepInChild(capture, c.calls);
+        ASSERT_EQ(took.size(), c.calls.size());
+        for (std::size_t i = 0; i < took.size(); ++i)
+            EXPECT_LT(took[i], 5.0) << c.what << ", call " << i;
+        const double playedMs = static_cast<double>(capture.samples().size()) * 1000.0 / kRate;
+        EXPECT_GE(playedMs, c.minMs) << c.what;
+        EXPECT_LT(playedMs, c.maxMs) << c.what;
+    }
+}
+
+TEST(Beep, TicksDuringAToneQueueOneNextToneThatFollowsItBackToBack)
+{
+    CaptureHome capture;
+    capture.pace();
+    beepInChild(capture, {{1000, 1500, 100}, {1000, 1500, 100}, {1000, 1500, 3300}});
+    const std::vector<std::int16_t> s = capture.samples();
+    EXPECT_NEAR(static_cast<double>(s.size()), 2 * 72000.0, 96.0);
+    // Each tone fades to an exact zero: the first ends where two zero samples meet the second's start.
+    std::size_t joins = 0;
+    for (std::size_t i = 1000; i + 1000 < s.size(); ++i)
+        joins += (s[i] == 0 && s[i + 1] == 0) ? 1 : 0;
+    EXPECT_EQ(joins, 1u);
+    const std::vector<double> starts = capture.firstSamplesAt();
+    ASSERT_EQ(starts.size(), 2u);
+    EXPECT_NEAR(starts[1] - starts[0], 1500.0, 50.0);
 }
 
 } // namespace

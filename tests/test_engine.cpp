@@ -242,6 +242,57 @@ TEST_F(Engine, RunTaskWithAFileThatDoesNotOpenShowsTheMessageAndRunsNothing)
     EXPECT_TRUE(fake.runs.empty());
 }
 
+TEST_F(Engine, AnAlarmBehindAnotherWindowIsShownOncePerRunAndEndsWithStopOrTheWindow)
+{
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    ASSERT_FALSE(window.isActiveWindow());
+
+    // A manual run shows the clock text, once however many tones follow, also from a hidden window that
+    // paints nothing; STOP silences and withdraws.
+    preset(2);
+    window.hide();
+    window.OnStartStop();
+    tick(5);
+    EXPECT_EQ(fake.tones.size(), 3u);
+    EXPECT_EQ(fake.alarms, std::vector<std::string>{"00:00:00"});
+    ASSERT_TRUE(driver::showExposed(window));
+    QApplication::setActiveWindow(&other);
+    const int silences = fake.silences;
+    const int withdrawals = fake.withdrawals;
+    window.OnStartStop();
+    EXPECT_EQ(fake.silences, silences + 1);
+    EXPECT_EQ(fake.withdrawals, withdrawals + 1);
+
+    // A task shows its description up to the first line break; a started file is an alarm, a missing one not.
+    const std::string script = dir.file("alarm.sh");
+    TempWorkDir::write("alarm.sh", "#!/bin/sh\n");
+    TaskRecord task = runTask(script);
+    task.strDescription = "Back up\r\nthe photos";
+    loadTasks(window, {task, runTask(dir.file("missing.sh"))});
+    selectRow(window, 0);
+    window.OnStartStop();
+    tick();
+    selectRow(window, 1);
+    window.OnStartStop();
+    tick();
+    EXPECT_EQ(fake.alarms, (std::vector<std::string>{"00:00:00", "Back up"}));
+
+    // Someone looking at the window is not alarmed again.
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(window.isActiveWindow());
+    selectRow(window, 0);
+    window.OnStartStop();
+    tick();
+    EXPECT_EQ(fake.alarms.size(), 2u);
+    EXPECT_EQ(fake.runs.size(), 2u);
+
+    const int silencesBeforeClose = fake.silences;
+    { CDia_Main closing; }
+    EXPECT_EQ(fake.silences, silencesBeforeClose + 1) << "closing the window left the tone playing";
+}
+
 TEST_F(Engine, AnyOtherActionRunsUntilStopWithoutEffect)
 {
     TaskRecord task = delayTask(1);

@@ -1,10 +1,13 @@
-// Tests for running files: hostile names reach the shell as one word, other files go to xdg-open.
+// Tests for running files: hostile names reach the shell as one word, other files go to xdg-open, and the
+// program started runs on its own, in a session of its own.
 #include "platform/desktop.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -12,6 +15,7 @@
 #include <vector>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -75,6 +79,12 @@ protected:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
     }
 
+    // The started program runs on after runFile returns: give it a moment to write its file.
+    static void awaitFile(const QString& filePath)
+    {
+        (void)QTest::qWaitFor([&] { return QFileInfo(filePath).size() > 0; }, 5000);
+    }
+
     QSet<QString> entries() const
     {
         const QStringList list = QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
@@ -89,8 +99,9 @@ protected:
         QFile fake(m_bin.filePath("xdg-open"));
         ASSERT_TRUE(fake.open(QIODevice::WriteOnly));
         const QByteArray record = m_bin.filePath("args").toLocal8Bit();
-        fake.write("#!/bin/sh\nprintf '%s\\n' \"$#\" > '" + record + "'\nprintf '%s\\0' \"$@\" >> '" + record
-                   + "'\n");
+        // Written aside and moved into place, so the record appears whole.
+        fake.write("#!/bin/sh\nprintf '%s\\n' \"$#\" > '" + record + ".part'\nprintf '%s\\0' \"$@\" >> '" + record
+                   + ".part'\n/bin/mv '" + record + ".part' '" + record + "'\n");
         fake.close();
         ASSERT_TRUE(fake.setPermissions(kExecutable));
         hideSystemXdgOpen();
@@ -101,6 +112,7 @@ protected:
 
     QByteArray xdgOpenArgs() const
     {
+        awaitFile(m_bin.filePath("args"));
         QFile file(m_bin.filePath("args"));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<not called>");
     }
@@ -115,6 +127,8 @@ protected:
         }
         for (const QString& name : names)
             platform::runFile(pathOf(name));
+        for (std::size_t i = 0; i < names.size(); ++i)
+            awaitFile(path(QStringLiteral("marker%1").arg(i)));
         for (std::size_t i = 0; i < names.size(); ++i)
             EXPECT_EQ(contents(QStringLiteral("marker%1").arg(i)), "x") << local(names[i]);
         EXPECT_EQ(entries(), expected);
@@ -149,14 +163,26 @@ TEST_F(RunFile, ScriptWithoutInterpreterLineRunsThroughTheShell)
 {
     writeScript("no shebang", "marker", "");
     platform::runFile(local(path("no shebang")));
+    awaitFile(path("marker"));
     EXPECT_EQ(contents("marker"), "x");
 }
 
-TEST_F(RunFile, ReturnsOnlyWhenTheScriptHasFinished)
+TEST_F(RunFile, ReturnsAtOnceLeavingTheProgramInASessionOfItsOwnAndNoChild)
 {
-    writeScript("slow", "marker", "#!/bin/sh\nsleep 0.3\n");
+    // The script waits (up to 3 s) for a go-ahead file, then records its parent and its session.
+    const QByteArray go = path("go").toLocal8Bit();
+    writeScript("slow", "marker",
+                "#!/bin/sh\ni=0\nwhile [ ! -e '" + go + "' ] && [ $i -lt 60 ]; do sleep 0.05; i=$((i+1)); done\n"
+                "sed 's/.*) //' /proc/$$/stat | cut -d' ' -f2,4 > '" + path("ids").toLocal8Bit() + "'\n");
     platform::runFile(local(path("slow")));
-    EXPECT_EQ(contents("marker"), "x");
+    EXPECT_EQ(contents("marker"), "<missing>") << "runFile waited for the script";
+    expectNoChildrenLeft();
+    QFile(path("go")).open(QIODevice::WriteOnly);
+    awaitFile(path("marker"));
+    const QList<QByteArray> ids = contents("ids").simplified().split(' ');
+    ASSERT_EQ(ids.size(), 2) << contents("ids").toStdString();
+    EXPECT_NE(ids[0].toInt(), getpid()) << "the script is still Pelmora's child";
+    EXPECT_NE(ids[1].toInt(), getsid(0)) << "the script shares Pelmora's session";
 }
 
 TEST_F(RunFile, FileWithoutExecutePermissionGoesToXdgOpenAsOneArgument)

@@ -1,5 +1,6 @@
 """Whole-program test kit: a private X server with openbox, the real pelmora in it, and what a person sees and hears."""
 import array
+import json
 import os
 import re
 import select
@@ -582,3 +583,66 @@ def main_skippable(test):
     except Skip as reason:
         log(f"SKIPPED: {reason}")
         return 77
+
+
+def session_bus(scene):
+    """A private session bus (dbus-daemon --session) whose address programs started afterwards get."""
+    daemon = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address"], env=scene.desktop.env,
+                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    scene.desktop.processes.append(daemon)
+    address = daemon.stdout.readline().strip()
+    check(address, "dbus-daemon reported no address")
+    scene.desktop.env["DBUS_SESSION_BUS_ADDRESS"] = address
+    return daemon
+
+
+class NotificationService:
+    """tests/e2e/notification_service.py on the scene's session bus, recording the calls it gets."""
+
+    def __init__(self, scene):
+        self.record = os.path.join(scene.root, "notifications.jsonl")
+        script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "notification_service.py")
+        self.process = subprocess.Popen([sys.executable, script, self.record], env=scene.desktop.env,
+                                        stdout=subprocess.PIPE, text=True)
+        scene.desktop.processes.append(self.process)
+        check(self.process.stdout.readline().strip() == "ready", "the notification service did not start")
+
+    def calls(self):
+        """Each call as a list: ["Notify", app, summary, body, id] or ["CloseNotification", id]."""
+        if not os.path.exists(self.record):
+            return []
+        with open(self.record) as f:
+            return [json.loads(line) for line in f if line.strip()]
+
+
+def another_window(scene):
+    """An xmessage window of the scene's desktop, made the active one; returns its window id."""
+    before = set(scene.desktop.clients())
+    process = subprocess.Popen(["xmessage", "another window"], env=scene.desktop.env,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    scene.desktop.processes.append(process)
+    # xmessage names no process on its window: it is the one that is new.
+    window = wait_for("the other window", lambda: next(iter(set(scene.desktop.clients()) - before), None))
+    scene.desktop.activate(window)
+    return window
+
+
+def demands_attention(desktop, window):
+    """Whether the window asks for attention: the WM_HINTS urgency flag or the EWMH state openbox keeps."""
+    hints = desktop.run(["xprop", "-id", str(window), "WM_HINTS", "_NET_WM_STATE"], check_rc=False)
+    return "urgency hint bit is set" in hints or "_NET_WM_STATE_DEMANDS_ATTENTION" in hints
+
+
+def child_processes(pid):
+    """(pid, state) of the processes whose parent is `pid`, zombies included."""
+    found = []
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                with open(f"/proc/{entry}/stat") as f:
+                    fields = f.read().rsplit(")", 1)[1].split()
+            except OSError:
+                continue
+            if int(fields[1]) == pid:
+                found.append((int(entry), fields[0]))
+    return found
