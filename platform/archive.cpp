@@ -1,4 +1,4 @@
-// Buffered archive reading and writing: fixed fields, counted strings, std::FILE sources and sinks.
+// Buffered archive reading and writing: fixed fields, counted strings, and the file descriptor source.
 #include "platform/archive.h"
 
 #include "platform/errors.h"
@@ -85,18 +85,6 @@ std::size_t FileSource::read(char* data, std::size_t size)
 }
 
 std::uint64_t FileSource::remaining() const { return m_remaining; }
-
-FileSink::FileSink(std::FILE* file) : m_file(file) {}
-
-bool FileSink::write(const char* data, std::size_t size)
-{
-    if (std::fwrite(data, 1, size, m_file) == size)
-        return true;
-    m_errno = errno;
-    return false;
-}
-
-std::string FileSink::errorText() const { return std::strerror(m_errno); }
 
 ArchiveReader::ArchiveReader(ByteSource& source, std::string fileName)
     : m_source(source), m_fileName(std::move(fileName)), m_pos(m_buffer), m_end(m_buffer)

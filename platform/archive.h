@@ -3,7 +3,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -40,18 +39,6 @@ private:
     int m_fd;
     std::string m_fileName;
     std::uint64_t m_remaining = 0;
-};
-
-// A sink over a std::FILE opened for writing (not owned).
-class FileSink : public ByteSink {
-public:
-    explicit FileSink(std::FILE* file);
-    bool write(const char* data, std::size_t size) override;
-    std::string errorText() const override;
-
-private:
-    std::FILE* m_file;
-    int m_errno = 0;
 };
 
 inline constexpr std::size_t kArchiveBufferSize = 4096;

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -59,18 +60,15 @@ protected:
     std::string path() const { return m_dir.filePath("archive.bin").toStdString(); }
 
     void writeFile(const Bytes& bytes) const { writeBytes(path(), bytes); }
-    Bytes readFile() const { return readBytes(path()); }
 
-    // Writes through a FileSink into the file and returns the file's bytes.
-    template <typename Fill> Bytes writeWith(Fill fill) const
+    // The bytes a writer hands its sink for what `fill` writes.
+    template <typename Fill> static Bytes writeWith(Fill fill)
     {
-        FilePtr file(std::fopen(path().c_str(), "wb"), &std::fclose);
-        platform::FileSink sink(file.get());
+        RecordingSink sink;
         ArchiveWriter out(sink, "archive.bin");
         fill(out);
         out.flush();
-        file.reset();
-        return readFile();
+        return sink.bytes;
     }
 
     // Puts `bytes` in the file and hands a reader over it to `read`.
