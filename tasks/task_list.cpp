@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstdint>
 #include <sys/mman.h>
+#include <utility>
 
 namespace {
 
@@ -39,12 +40,15 @@ TaskList::Place TaskList::place(int index)
     return {block, std::size_t(shifted - (std::uint64_t(1) << (block + kFirstBlockShift)))};
 }
 
+// The block joins the list only once its memory is there: a failed reservation must not leave an empty
+// block behind, which later appends would grow by reallocating, moving the records in it.
 void TaskList::addBlock()
 {
     const std::size_t records = std::size_t(1) << (m_blocks.size() + kFirstBlockShift);
-    m_blocks.emplace_back();
-    m_blocks.back().reserve(records);
-    preferHugePages(m_blocks.back().data(), records * sizeof(TaskRecord));
+    std::vector<TaskRecord> block;
+    block.reserve(records);
+    preferHugePages(block.data(), records * sizeof(TaskRecord));
+    m_blocks.push_back(std::move(block));
 }
 
 const TaskRecord& TaskList::slot(int index) const

@@ -2,6 +2,8 @@
 // Include it from one source file per test binary: it replaces the global operator new.
 #pragma once
 
+#include "allocation_probe.h"
+
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -12,11 +14,12 @@
 #include <new>
 #include <string>
 
-// Every allocation in the binary passes here, so a test can prove that nothing large was asked for.
-inline std::atomic<std::size_t> g_largestAllocation{0};
-
+// Every allocation in the binary passes here, so a test can prove that nothing large was asked for,
+// or make a large one fail.
 void* operator new(std::size_t size)
 {
+    if (size >= g_failAllocationsFrom.load(std::memory_order_relaxed))
+        throw std::bad_alloc();
     std::size_t seen = g_largestAllocation.load(std::memory_order_relaxed);
     while (size > seen && !g_largestAllocation.compare_exchange_weak(seen, size)) {
     }

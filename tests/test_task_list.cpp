@@ -1,4 +1,5 @@
 // Tests of task record components and the checked task list.
+#include "allocation_probe.h"
 #include "platform/errors.h"
 #include "tasks/task_list.h"
 
@@ -6,6 +7,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <new>
 
 namespace {
 
@@ -118,7 +120,7 @@ TEST(TaskList, RemoveAtMovesLaterRecordsUp)
     EXPECT_EQ(list.At(0), record("c"));
 }
 
-TEST(TaskList, ReserveKeepsTheRecords)
+TEST(TaskList, ReserveKeepsTheRecordsAndRecordsNeverMoveAfterAFailedBlock)
 {
     TaskList list;
     list.Append(record("kept", 1000));
@@ -127,6 +129,20 @@ TEST(TaskList, ReserveKeepsTheRecords)
     list.Reserve(-5);
     ASSERT_EQ(list.Count(), 1);
     EXPECT_EQ(list.At(0), record("kept", 1000));
+
+    // The first block is full; the second, of 2048 records, cannot be had once.
+    for (int i = 1; i < 1024; ++i)
+        list.Append(record("r", i));
+    g_failAllocationsFrom = 64 * 1024;
+    EXPECT_THROW(list.Append(record("lost")), std::bad_alloc);
+    g_failAllocationsFrom = std::numeric_limits<std::size_t>::max();
+    ASSERT_EQ(list.Count(), 1024);
+    list.Append(record("first of the second block"));
+    const TaskRecord* first = &list.At(1024);
+    for (int i = 1025; i < 3072; ++i)
+        list.Append(record("r", i));
+    EXPECT_EQ(&list.At(1024), first);
+    EXPECT_EQ(list.At(1024), record("first of the second block"));
 }
 
 // Records are stored in blocks of growing size: appending, removing and cutting must carry across their edges.
