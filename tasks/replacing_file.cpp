@@ -57,9 +57,10 @@ std::filesystem::path folderOf(const std::filesystem::path& file)
     return file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
 }
 
-bool syncFolder(const std::filesystem::path& folder)
+// The sync's reason survives the close, whose own outcome does not matter once the sync has answered.
+bool syncToDisk(const std::filesystem::path& path)
 {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
     const bool synced = ::fsync(fd) == 0;
@@ -115,7 +116,7 @@ bool ReplacingFile::commit()
     if (::rename(m_temporary.c_str(), m_target.c_str()) != 0)
         return failed();
     m_renamed = true;
-    return syncFolder(folderOf(m_target)) || failed();
+    return syncToDisk(folderOf(m_target)) || failed();
 }
 
 std::string ReplacingFile::errorText() const { return std::strerror(m_errno); }

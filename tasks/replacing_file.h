@@ -47,7 +47,7 @@ private:
 // The folder a file name lies in ("." for a bare name).
 std::filesystem::path folderOf(const std::filesystem::path& file);
 
-// Syncs a folder's entries to the disk; false with errno set when that failed.
-bool syncFolder(const std::filesystem::path& folder);
+// Syncs a file, or a folder's entries, to the disk; false with errno set to the system's reason when that failed.
+bool syncToDisk(const std::filesystem::path& path);
 
 } // namespace tasks

@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,16 +29,6 @@ std::filesystem::path firstFreeCopyName(const std::filesystem::path& file)
     return damagedCopyName(file, kMaxDamagedCopies);
 }
 
-bool syncFile(const std::filesystem::path& path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    return synced;
-}
-
 // A hard link keeps the original bytes at no cost, since the save then puts a new file in the
 // original's place; where no link can be made (another file system, say), a synced copy.
 // Either refuses to take a name that exists, so no earlier copy is ever overwritten.
@@ -53,7 +42,7 @@ bool keepAs(const std::filesystem::path& original, const std::filesystem::path& 
     }
     if (!std::filesystem::copy_file(original, copy, error))
         return false;
-    if (!syncFile(copy)) {
+    if (!syncToDisk(copy)) {
         error = std::error_code(errno, std::generic_category());
         return false;
     }
