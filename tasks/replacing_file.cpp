@@ -41,13 +41,14 @@ bool keepOwnerAndGroup(int fd, const struct stat& old)
 }
 
 // Owner and group first: changing them clears the set-id bits, which the mode then puts back.
-void takeOverOwnerAndMode(int fd, const std::filesystem::path& target)
+// False, with errno set, when the mode could not be kept: the new file must then not take the target's place.
+bool takeOverOwnerAndMode(int fd, const std::filesystem::path& target)
 {
     struct stat old {};
     if (::stat(target.c_str(), &old) != 0)
-        return;
+        return true;
     keepOwnerAndGroup(fd, old);
-    (void)::fchmod(fd, old.st_mode & 07777);
+    return ::fchmod(fd, old.st_mode & 07777) == 0;
 }
 
 } // namespace
@@ -75,8 +76,8 @@ ReplacingFile::ReplacingFile(std::filesystem::path target) : m_target(std::move(
     m_fd = createBeside(m_target, m_temporary);
     if (m_fd < 0)
         m_errno = errno;
-    else
-        takeOverOwnerAndMode(m_fd, m_target);
+    else if (!takeOverOwnerAndMode(m_fd, m_target))
+        m_modeErrno = errno;
 }
 
 ReplacingFile::~ReplacingFile()
@@ -111,6 +112,11 @@ bool ReplacingFile::sync() { return ::fdatasync(m_fd) == 0 || failed(); }
 
 bool ReplacingFile::commit()
 {
+    if (m_modeErrno != 0) {
+        m_errno = m_modeErrno;
+        m_failedStep = "its permissions could not be kept";
+        return false;
+    }
     if (::close(std::exchange(m_fd, -1)) != 0)
         return failed();
     if (::rename(m_temporary.c_str(), m_target.c_str()) != 0)
@@ -119,6 +125,10 @@ bool ReplacingFile::commit()
     return syncToDisk(folderOf(m_target)) || failed();
 }
 
-std::string ReplacingFile::errorText() const { return std::strerror(m_errno); }
+std::string ReplacingFile::errorText() const
+{
+    const std::string reason = std::strerror(m_errno);
+    return m_failedStep.empty() ? reason : m_failedStep + " (" + reason + ")";
+}
 
 } // namespace tasks

@@ -30,8 +30,11 @@ public:
     bool opened() const { return m_fd >= 0; }
     bool write(const char* data, std::size_t size) override;
     bool sync() override;
-    // Closes and renames the new file over the target, then syncs the folder that holds both.
+    // Closes and renames the new file over the target, then syncs the folder that holds both. A new file
+    // whose permissions could not be made the target's is refused here. False with committed() true:
+    // the target was replaced, but the folder sync failed.
     bool commit() override;
+    bool committed() const { return m_renamed; }
     std::string errorText() const override;
 
 private:
@@ -41,6 +44,8 @@ private:
     std::filesystem::path m_temporary;
     int m_fd = -1;
     int m_errno = 0;
+    int m_modeErrno = 0;      // why the target's mode could not be given to the new file
+    std::string m_failedStep; // said before the system's reason when the step is not plain from it
     bool m_renamed = false;
 };
 

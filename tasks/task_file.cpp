@@ -88,6 +88,12 @@ bool writable(const std::filesystem::path& path)
 
 std::string notRegular(mode_t mode) { return S_ISDIR(mode) ? std::strerror(EISDIR) : "Not a regular file"; }
 
+// Past the rename the new tasks are in place; only their surviving a crash is in doubt.
+std::string notDurable(const std::string& reason)
+{
+    return "the tasks were written but may not survive a crash (the folder could not be synced: " + reason + ")";
+}
+
 void writeAll(platform::ByteSink& sink, const std::string& name, const TaskList& list)
 {
     platform::ArchiveWriter out(sink, name);
@@ -169,7 +175,7 @@ SaveResult saveTasks(const std::filesystem::path& file, const TaskList& list, co
     const std::string name = file.filename().string();
     writeAll(sink, name, list);
     if (!sink.sync() || !sink.commit())
-        throw platform::FileError(name, sink.errorText());
+        throw platform::FileError(name, replacement.committed() ? notDurable(sink.errorText()) : sink.errorText());
     return {};
 }
 

@@ -48,8 +48,9 @@ struct SaveResult {
 };
 
 // Writes the whole list durably, or refuses with the file untouched (read-only file, unwritable folder).
-// A failure while writing, syncing or renaming throws platform::FileError naming the file and the
-// system's reason, and leaves the previous file as it was.
+// A failure while writing, syncing, keeping the mode or renaming throws platform::FileError naming the
+// file and the system's reason, and leaves the previous file as it was. A failure to sync the folder after
+// the rename throws too, but the new file is then in place and may not survive a crash.
 SaveResult saveTasks(const std::filesystem::path& file, const TaskList& list);
 
 // Wraps the sink that a save goes through; tests use it to make a write, the sync or the commit fail.

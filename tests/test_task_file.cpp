@@ -354,7 +354,7 @@ TEST_F(TaskFileTest, MemoryFollowsTheRecordsReadNotTheFileSize)
 
 // ---- Saving safely ----
 
-enum class Step { Write, Sync, Commit };
+enum class Step { Write, Sync, Commit, FolderSync };
 
 // Passes everything on to the real file until `step` (a write after the first `budget` bytes),
 // which then fails with the reason the system gives for it.
@@ -369,7 +369,7 @@ public:
         return m_inner.write(data, size);
     }
     bool sync() override { return m_step != Step::Sync && m_inner.sync(); }
-    bool commit() override { return m_step != Step::Commit && m_inner.commit(); }
+    bool commit() override { return m_step != Step::Commit && m_inner.commit() && m_step != Step::FolderSync; }
     std::string errorText() const override { return reasonOf(m_step); }
 
     static std::string reasonOf(Step step) { return step == Step::Write ? "No space left on device" : "Input/output error"; }
@@ -400,7 +400,7 @@ void expectFileErrorNamingTasksBin(const std::function<void()>& save,
     }
 }
 
-TEST_F(TaskFileTest, WriteSyncOrCommitFailingKeepsTheOldFileAndSaysWhy)
+TEST_F(TaskFileTest, WriteSyncOrCommitFailingSaysWhyAndKeepsTheOldFileUntilTheRename)
 {
     const TaskList list = manyRecords(2000);
     for (Step step : {Step::Write, Step::Sync, Step::Commit}) {
@@ -412,6 +412,11 @@ TEST_F(TaskFileTest, WriteSyncOrCommitFailingKeepsTheOldFileAndSaysWhy)
         EXPECT_EQ(fs::status(tasksFile()).permissions(), fs::perms(0640));
         EXPECT_EQ(dirEntries(), std::vector<std::string>{"TASKS.BIN"});
     }
+    // Once renamed the new file is in place: the error must not claim the old one is still there.
+    expectFileErrorNamingTasksBin([&] { tasks::saveTasks(tasksFile(), listOf({goldenRecord()}), failAt(Step::FolderSync)); },
+                                  "the tasks were written but may not survive a crash (the folder could not be "
+                                  "synced: Input/output error)");
+    EXPECT_EQ(readBytes(tasksFile()), goldenBytes());
 }
 
 TEST_F(TaskFileTest, FailedFirstSaveCreatesNoFile)
