@@ -104,13 +104,19 @@ void writeAll(platform::ByteSink& sink, const std::string& name, const TaskList&
 
 } // namespace
 
+// Opening a device can act on it (a tape rewinds, a serial line hangs up), so only what stat calls a
+// regular file is opened; the open cannot block, and fstat confirms that the file opened is still one.
 LoadOutcome loadTasks(const std::filesystem::path& file, TaskList& list, TaskRecord& scratch)
 {
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0)
+        return errno == ENOENT ? LoadOutcome() : unreadable(std::strerror(errno));
+    if (!S_ISREG(info.st_mode))
+        return unreadable(notRegular(info.st_mode));
     const Descriptor opened{::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
     const int fd = opened.fd;
     if (fd < 0)
         return errno == ENOENT ? LoadOutcome() : unreadable(std::strerror(errno));
-    struct stat info {};
     if (::fstat(fd, &info) != 0)
         return unreadable(std::strerror(errno));
     if (!S_ISREG(info.st_mode))

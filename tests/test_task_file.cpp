@@ -8,9 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <fcntl.h>
 #include <grp.h>
 #include <limits>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -320,7 +322,10 @@ TEST_F(TaskFileTest, MissingFileReadsNothingQuietlyAndANonRegularOneSaysWhy)
     TaskRecord scratch = sentinel();
     EXPECT_EQ(tasks::loadTasks(dir() / "absent.bin", list, scratch).kind, tasks::LoadOutcome::Kind::Missing);
     ASSERT_EQ(::mkfifo((dir() / "fifo").c_str(), 0600), 0);
-    // Nobody writes to the FIFO: a blocking open would never return.
+    // Nobody writes to the FIFO: a blocking open would never return. Opening a device can act on it, so
+    // nothing that is not a regular file may be opened at all: the watch sees any open of the folder or the FIFO.
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(watch, dir().c_str(), IN_OPEN), 0);
     const std::pair<fs::path, std::string> unreadable[] = {{dir(), "Is a directory"},
                                                            {dir() / "fifo", "Not a regular file"},
                                                            {"/dev/null", "Not a regular file"}};
@@ -329,6 +334,9 @@ TEST_F(TaskFileTest, MissingFileReadsNothingQuietlyAndANonRegularOneSaysWhy)
         EXPECT_EQ(outcome.kind, tasks::LoadOutcome::Kind::Unreadable) << path;
         EXPECT_EQ(outcome.reason, reason);
     }
+    char event[sizeof(inotify_event) + NAME_MAX + 1];
+    EXPECT_LT(::read(watch, event, sizeof event), 0) << "a file that is not regular was opened";
+    ::close(watch);
     expectSameList(list, listOf({goldenRecord()}));
     EXPECT_EQ(scratch, sentinel());
 }
