@@ -10,6 +10,7 @@
 #include "platform/format.h"
 #include "platform/report_view.h"
 #include "platform/scroll_bar.h"
+#include "platform/start_dir.h"
 #include "res/resource.h"
 #include "res/templates.h"
 #include "tasks/task_file.h"
@@ -24,6 +25,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <cstdio>
 #include <string>
 #include <utility>
 
@@ -142,8 +144,11 @@ void CDia_Main::showEvent(QShowEvent* event)
 bool CDia_Main::SaveTasks()
 {
     const tasks::SaveResult saved = m_taskFile.save(m_tasks);
-    if (saved)
+    if (saved) {
+        if (saved.notice)
+            platform::desktop().messageBox(this, *saved.notice, platform::MessageIcon::Information);
         return true;
+    }
     m_strText = saveRefusedMessage(*saved.refusal);
     platform::desktop().messageBox(this, m_strText, platform::MessageIcon::None);
     return false;
@@ -153,8 +158,12 @@ std::optional<std::string> CDia_Main::SaveTasksUnattended()
 {
     try {
         const tasks::SaveResult saved = m_taskFile.save(m_tasks);
-        if (saved)
+        if (saved) {
+            // The save went well, yet the user should learn where another program's version went.
+            if (saved.notice)
+                std::fprintf(stderr, "pelmora: in %s: %s\n", g_szStartDir.c_str(), saved.notice->c_str());
             return std::nullopt;
+        }
         return saveRefusedMessage(*saved.refusal);
     } catch (...) {
         return platform::describeCurrentException();

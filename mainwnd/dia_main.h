@@ -49,7 +49,8 @@ public:
     void ShowLoadNotice();
     bool SaveTasks();
     // Saves as the close box does, with nobody to answer a message box (session end, signals):
-    // nothing when the tasks reached the disk, else the message the user would have been shown.
+    // nothing when the tasks reached the disk, else the message the user would have been shown. A file
+    // another program had changed, kept before the save, is told in one line on standard error.
     std::optional<std::string> SaveTasksUnattended();
     // Whether the list reports any selected row; asked anew each time.
     bool IsSelected() const;

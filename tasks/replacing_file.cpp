@@ -53,6 +53,19 @@ bool takeOverOwnerAndMode(int fd, const std::filesystem::path& target)
 
 } // namespace
 
+FileStamp stampOf(const struct stat& info)
+{
+    return {info.st_dev, info.st_ino, info.st_size, info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
+}
+
+std::optional<FileStamp> currentStamp(const std::filesystem::path& path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return stampOf(info);
+}
+
 std::filesystem::path folderOf(const std::filesystem::path& file)
 {
     return file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
@@ -117,6 +130,10 @@ bool ReplacingFile::commit()
         m_failedStep = "its permissions could not be kept";
         return false;
     }
+    struct stat info {};
+    if (::fstat(m_fd, &info) != 0)
+        return failed();
+    m_written = stampOf(info);
     if (::close(std::exchange(m_fd, -1)) != 0)
         return failed();
     if (::rename(m_temporary.c_str(), m_target.c_str()) != 0)

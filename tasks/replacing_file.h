@@ -3,10 +3,27 @@
 
 #include "platform/archive.h"
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <sys/stat.h>
 
 namespace tasks {
+
+// What tells one version of a file from another: a file put in its place, or a write to it, changes it.
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    std::int64_t modifiedSeconds = 0;
+    long modifiedNanoseconds = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp stampOf(const struct stat& info);
+// The stamp of the file at `path` (links followed) now, or nothing when there is none to stat.
+std::optional<FileStamp> currentStamp(const std::filesystem::path& path);
 
 // Where a save's bytes go: written, then synced to the disk, then put in the target's place.
 // Each step returns false when it failed, the system's reason then in errorText().
@@ -35,6 +52,8 @@ public:
     // the target was replaced, but the folder sync failed.
     bool commit() override;
     bool committed() const { return m_renamed; }
+    // The new file as it was put in the target's place; valid once committed().
+    const FileStamp& written() const { return m_written; }
     std::string errorText() const override;
 
 private:
@@ -47,6 +66,7 @@ private:
     int m_modeErrno = 0;      // why the target's mode could not be given to the new file
     std::string m_failedStep; // said before the system's reason when the step is not plain from it
     bool m_renamed = false;
+    FileStamp m_written;
 };
 
 // The folder a file name lies in ("." for a bare name).

@@ -124,6 +124,7 @@ LoadOutcome loadTasks(const std::filesystem::path& file, TaskList& list, TaskRec
 
     LoadOutcome outcome;
     outcome.fileSize = std::uint64_t(info.st_size);
+    outcome.stamp = stampOf(info);
     const int countBefore = list.Count();
     try {
         readRecords(fd, file.filename().string(), list, scratch, outcome);
@@ -182,7 +183,9 @@ SaveResult saveTasks(const std::filesystem::path& file, const TaskList& list, co
     writeAll(sink, name, list);
     if (!sink.sync() || !sink.commit())
         throw platform::FileError(name, replacement.committed() ? notDurable(sink.errorText()) : sink.errorText());
-    return {};
+    SaveResult saved;
+    saved.written = replacement.written();
+    return saved;
 }
 
 } // namespace tasks

@@ -28,6 +28,7 @@ struct LoadOutcome {
     std::uint64_t stopOffset = 0; // where the first record not loaded begins
     std::uint64_t fileSize = 0;
     std::string reason;           // Unreadable: the system's reason; Stopped: why reading stopped
+    std::optional<FileStamp> stamp; // the file that was read, or nothing when none was
 };
 
 // Reads records field by field into `scratch`, appending a copy after each complete record.
@@ -40,10 +41,12 @@ LoadOutcome loadTasks(const std::filesystem::path& file, TaskList& list, TaskRec
 // refused to root too). The reason is the system's own, or "the file is read-only" for the mode bits.
 std::optional<std::string> replaceRefusal(const std::filesystem::path& file);
 
-// A save that threw nothing: true when the list reached the disk; false when the file could not be
-// created, left untouched, and `refusal` says why.
+// A save that threw nothing: true when the list reached the disk, as `written`; false when the file
+// could not be created, left untouched, and `refusal` says why. A save may carry a `notice` for the user.
 struct SaveResult {
     std::optional<std::string> refusal;
+    std::optional<FileStamp> written = {};
+    std::optional<std::string> notice = {};
     explicit operator bool() const { return !refusal; }
 };
 

@@ -8,12 +8,22 @@
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace tasks {
 
 namespace {
 
-constexpr int kMaxDamagedCopies = 1000;
+constexpr int kMaxCopies = 1000;
+
+using CopyName = std::filesystem::path (*)(const std::filesystem::path& file, int n);
+
+std::filesystem::path copyName(const std::filesystem::path& file, const char* kind, int n)
+{
+    std::filesystem::path name = file;
+    name += "." + std::string(kind) + (n == 1 ? std::string() : "-" + std::to_string(n));
+    return name;
+}
 
 bool nameTaken(const std::filesystem::path& path)
 {
@@ -23,10 +33,10 @@ bool nameTaken(const std::filesystem::path& path)
 
 std::filesystem::path firstFreeCopyName(const std::filesystem::path& file)
 {
-    for (int n = 1; n < kMaxDamagedCopies; ++n)
+    for (int n = 1; n < kMaxCopies; ++n)
         if (!nameTaken(damagedCopyName(file, n)))
             return damagedCopyName(file, n);
-    return damagedCopyName(file, kMaxDamagedCopies);
+    return damagedCopyName(file, kMaxCopies);
 }
 
 // A hard link keeps the original bytes at no cost, since the save then puts a new file in the
@@ -49,37 +59,51 @@ bool keepAs(const std::filesystem::path& original, const std::filesystem::path& 
     return true;
 }
 
-void keepDamagedOriginal(const std::filesystem::path& file)
+// Keeps the file now at `file` under the first free name of `nameOf`, and says where.
+std::filesystem::path keepOriginal(const std::filesystem::path& file, CopyName nameOf)
 {
     const std::filesystem::path original = resolveLinks(file);
     if (!nameTaken(original))
-        return; // gone since it was loaded: nothing left to keep
+        return {}; // gone since it was loaded: nothing left to keep
     std::error_code error;
-    for (int n = 1; n <= kMaxDamagedCopies; ++n) {
-        const std::filesystem::path copy = damagedCopyName(file, n);
+    for (int n = 1; n <= kMaxCopies; ++n) {
+        const std::filesystem::path copy = nameOf(file, n);
         if (keepAs(original, copy, error))
-            return;
+            return copy;
         if (error != std::errc::file_exists)
             throw platform::FileError(copy.filename().string(), error.message());
     }
-    throw platform::FileError(damagedCopyName(file, kMaxDamagedCopies).filename().string(), std::strerror(EEXIST));
+    throw platform::FileError(nameOf(file, kMaxCopies).filename().string(), std::strerror(EEXIST));
+}
+
+// One line, since an unattended save writes it to standard error as it is.
+std::string changedNotice(const std::filesystem::path& file, const std::filesystem::path& copy)
+{
+    return platform::format("%s was changed by another program since Pelmora read it. That version was kept as "
+                            "%s, and the tasks shown were saved in its place.",
+                            file.filename().c_str(), copy.filename().c_str());
 }
 
 } // namespace
 
-std::filesystem::path damagedCopyName(const std::filesystem::path& file, int n)
-{
-    std::filesystem::path name = file;
-    name += n == 1 ? std::string(".damaged") : ".damaged-" + std::to_string(n);
-    return name;
-}
+std::filesystem::path damagedCopyName(const std::filesystem::path& file, int n) { return copyName(file, "damaged", n); }
+
+std::filesystem::path changedCopyName(const std::filesystem::path& file, int n) { return copyName(file, "changed", n); }
 
 TaskFileGuard::TaskFileGuard(std::filesystem::path file) : m_file(std::move(file)) {}
 
 const LoadOutcome& TaskFileGuard::load(TaskList& list, TaskRecord& scratch)
 {
     m_loaded = loadTasks(m_file, list, scratch);
+    m_known = m_loaded.stamp;
     return m_loaded;
+}
+
+// A file gone since is no loss to a save; one there that this run has not seen is another program's.
+bool TaskFileGuard::changedSinceRead() const
+{
+    const std::optional<FileStamp> now = currentStamp(m_file);
+    return now && now != m_known;
 }
 
 std::optional<std::string> TaskFileGuard::loadNotice() const
@@ -107,13 +131,24 @@ SaveResult TaskFileGuard::save(const TaskList& list, const SinkWrapper& wrapSink
 {
     if (m_loaded.kind == LoadOutcome::Kind::Unreadable)
         return {"it could not be read at start-up: " + m_loaded.reason};
-    if (m_loaded.kind == LoadOutcome::Kind::Stopped && !m_originalKept) {
+    const bool changed = changedSinceRead();
+    if (changed || (m_loaded.kind == LoadOutcome::Kind::Stopped && !m_originalKept)) {
         if (std::optional<std::string> refusal = replaceRefusal(m_file))
             return {std::move(refusal)};
-        keepDamagedOriginal(m_file);
+        // Bytes another program put there are not the damaged ones read: they are kept as what they are.
+        const std::filesystem::path copy = keepOriginal(m_file, changed ? changedCopyName : damagedCopyName);
         m_originalKept = true;
+        if (changed && !copy.empty()) {
+            m_known = currentStamp(m_file); // kept now: a retry after a failed save keeps no second copy
+            m_changeNotice = changedNotice(m_file, copy);
+        }
     }
-    return saveTasks(m_file, list, wrapSink);
+    SaveResult saved = saveTasks(m_file, list, wrapSink);
+    if (saved) {
+        m_known = saved.written;
+        saved.notice = std::exchange(m_changeNotice, std::nullopt);
+    }
+    return saved;
 }
 
 } // namespace tasks

@@ -137,6 +137,37 @@ TEST_F(MainWindowLife, AnEmptyListSavesAnEmptyFileAndAMissingFileStartsEmpty)
     EXPECT_TRUE(fake.messages.empty());
 }
 
+TEST_F(MainWindowLife, AFileAnotherProgramPutThereAfterTheStartIsKeptAndToldOnce)
+{
+    const std::string notice = "TASKS.BIN was changed by another program since Pelmora read it. That version was "
+                               "kept as TASKS.BIN.changed, and the tasks shown were saved in its place.";
+    for (bool unattended : {false, true}) {
+        QFile::remove("TASKS.BIN");
+        QFile::remove("TASKS.BIN.changed");
+        fake.messages.clear();
+        CDia_Main window;
+        window.show();
+        QApplication::processEvents();
+        TempWorkDir::write("TASKS.BIN", kOneTaskFile);
+        testing::internal::CaptureStderr();
+        if (unattended)
+            EXPECT_EQ(window.SaveTasksUnattended(), std::nullopt);
+        else
+            button(window, "OK")->click();
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(TempWorkDir::read("TASKS.BIN.changed"), kOneTaskFile);
+        EXPECT_EQ(TempWorkDir::read("TASKS.BIN"), QByteArray());
+        if (unattended) {
+            EXPECT_TRUE(fake.messages.empty());
+            EXPECT_EQ(errors, "pelmora: in " + dir.path() + ": " + notice + "\n");
+        } else {
+            ASSERT_EQ(fake.messages.size(), 1u);
+            EXPECT_EQ(fake.messages[0].text, notice);
+            EXPECT_EQ(errors, "");
+        }
+    }
+}
+
 TEST_F(MainWindowLife, ASaveThatCannotCreateTheFileKeepsTheWindowOpen)
 {
     // A directory in the file's place cannot be read, nor replaced by a file, even by root.

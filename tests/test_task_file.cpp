@@ -492,6 +492,35 @@ TEST_F(TaskFileTest, DamagedFileIsKeptUnderAFreshNameBeforeTheFirstSave)
     EXPECT_EQ(dirEntries().size(), 4u);
 }
 
+TEST_F(TaskFileTest, FileAnotherProgramChangedOrPutThereIsKeptOnceBeforeTheSave)
+{
+    writeBytes(dir() / "TASKS.BIN.changed", "an earlier copy");
+    for (bool missingAtStart : {false, true}) {
+        fs::remove(tasksFile());
+        if (!missingAtStart)
+            writeBytes(tasksFile(), goldenBytes());
+        tasks::TaskFileGuard guard(tasksFile());
+        TaskList list;
+        TaskRecord scratch;
+        guard.load(list, scratch);
+        list.Append(goldenRecord());
+        if (!missingAtStart) { // this run's own save is no change
+            EXPECT_EQ(guard.save(list).notice, std::nullopt);
+        }
+        writeBytes(tasksFile(), "another program's tasks");
+        const std::string copy = missingAtStart ? "TASKS.BIN.changed-3" : "TASKS.BIN.changed-2";
+        const tasks::SaveResult saved = guard.save(list);
+        ASSERT_TRUE(saved);
+        EXPECT_EQ(saved.notice, "TASKS.BIN was changed by another program since Pelmora read it. That version was "
+                                "kept as " + copy + ", and the tasks shown were saved in its place.");
+        EXPECT_EQ(readBytes(dir() / copy), "another program's tasks");
+        EXPECT_EQ(readBytes(tasksFile()), missingAtStart ? goldenBytes() : goldenBytes() + goldenBytes());
+        EXPECT_EQ(guard.save(list).notice, std::nullopt); // kept and told once
+    }
+    EXPECT_EQ(readBytes(dir() / "TASKS.BIN.changed"), "an earlier copy");
+    EXPECT_EQ(dirEntries().size(), 4u);
+}
+
 TEST_F(TaskFileTest, UnreadableFileIsNeverReplaced)
 {
     ASSERT_EQ(::mkfifo(tasksFile().c_str(), 0666), 0);
