@@ -35,7 +35,8 @@ public:
     void showAlarm(QWidget* window, const std::string& text) override
     {
         QApplication::alert(window);
-        m_notification.show(QStringLiteral("Pelmora"), QString::fromLocal8Bit(text));
+        // Services that take markup in the body would read a task's "<" or "&" as a tag or an entity.
+        m_notification.show(QStringLiteral("Pelmora"), QString::fromLocal8Bit(text).toHtmlEscaped());
     }
 
     void withdrawAlarm() override { m_notification.close(); }
