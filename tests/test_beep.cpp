@@ -48,13 +48,14 @@ public:
                  + "\"; format \"raw\" }\n");
     }
 
-    // A default device that plays in real time, so a stopped tone stops in the file too.
-    void pace()
+    // A default device that plays in real time, so a stopped tone stops in the file too; or, stalled, not at all.
+    void pace(bool stalled = false)
     {
         QFile rc(m_dir.filePath(".asoundrc"));
         EXPECT_TRUE(rc.open(QIODevice::WriteOnly));
         rc.write("pcm_type.paced { lib \"" PACED_PCM_PLUGIN "\" }\npcm.!default { type paced; file \""
-                 + capturePath().toLocal8Bit() + "\"; events \"" + eventsPath().toLocal8Bit() + "\" }\n");
+                 + capturePath().toLocal8Bit() + "\"; events \"" + eventsPath().toLocal8Bit() + "\""
+                 + (stalled ? "; stalled true" : "") + " }\n");
     }
 
     // CLOCK_MONOTONIC milliseconds at which each tone's first samples reached the paced device.
@@ -119,6 +120,8 @@ void captureStderr(const QString& path)
 {
     pointAlsaAt(capture.home());
     captureStderr(capture.errorsPath());
+    // A tone thread that cannot be stopped would hold the exit for ever: the child is killed instead.
+    alarm(30);
     // As the program's START does before a first tone is due: the tone thread starts and reads ALSA's setup.
     platform::silenceTone();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -257,16 +260,18 @@ TEST(Beep, StopAndProgramEndSilenceTheToneAtOnceAndDropTheOneWaiting)
         std::vector<Call> calls;
         double minMs;
         double maxMs;
+        bool stalled = false;
     };
     const std::vector<Case> cases{
         {"STOP after 1 s, a tone waiting", {{440, 10000, 1000}, {440, 10000}, silenceThenWait(500)}, 900, 1100},
         {"program end after 1 s, a tone waiting", {{440, 10000, 1000}, {440, 10000}}, 900, 1100},
         // Shorter than the device's buffer: a stop must not wait for it to drain.
         {"STOP 20 ms into a 90 ms tone", {{440, 90, 20}, silenceThenWait(300)}, 0, 70},
+        {"STOP on a stalled device", {{440, 10000, 300}, silenceThenWait(100)}, 0, 1, true},
     };
     for (const Case& c : cases) {
         CaptureHome capture;
-        capture.pace();
+        capture.pace(c.stalled);
         const std::vector<double> took = beepInChild(capture, c.calls);
         ASSERT_EQ(took.size(), c.calls.size());
         for (std::size_t i = 0; i < took.size(); ++i)
