@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <numbers>
 #include <optional>
@@ -179,14 +180,12 @@ struct ToneRequest {
     int ms;
 };
 
-// One tone at a time on a thread of its own; one more may wait for it. Ends its thread at program end.
+// One tone at a time on a thread of its own; one more may wait for it. Destroying it ends the thread.
 class TonePlayer final : public CutSignal {
 public:
-    static TonePlayer& instance()
-    {
-        static TonePlayer player;
-        return player;
-    }
+    TonePlayer() : m_thread([this] { run(); }) {}
+    TonePlayer(const TonePlayer&) = delete;
+    TonePlayer& operator=(const TonePlayer&) = delete;
 
     ~TonePlayer() override
     {
@@ -237,8 +236,6 @@ public:
     }
 
 private:
-    TonePlayer() : m_thread([this] { run(); }) {}
-
     void run()
     {
         // ALSA's configuration is read once per process: read it now, not when the first tone is due.
@@ -268,7 +265,7 @@ private:
             Pcm pcm;
             if (pcm.configure())
                 pcm.play(Tone(tone.hz, frameCount(tone.ms)), *this);
-            else
+            else if (!cut()) // opening a missing device may take long enough for a STOP to come first
                 ringBellOnGuiThread();
         }
         // Some devices report the drain before the sound is out, and the bell takes no time at all.
@@ -285,18 +282,37 @@ private:
     std::thread m_thread; // last: it starts when everything it uses is ready
 };
 
+// The player, from the first tone or silence until shutDownTone(). Used from the GUI thread only.
+std::unique_ptr<TonePlayer>& player()
+{
+    static std::unique_ptr<TonePlayer> player;
+    return player;
+}
+
+TonePlayer& readyPlayer()
+{
+    if (!player())
+        player() = std::make_unique<TonePlayer>();
+    return *player();
+}
+
 } // namespace
 
 void beep(int hz, int ms)
 {
     if (!isPlayable(hz, ms))
         return;
-    TonePlayer::instance().request({hz, ms});
+    readyPlayer().request({hz, ms});
 }
 
 void silenceTone()
 {
-    TonePlayer::instance().silence();
+    readyPlayer().silence();
+}
+
+void shutDownTone()
+{
+    player().reset();
 }
 
 } // namespace platform

@@ -51,6 +51,8 @@ private:
 // The real services behind the seam.
 void beep(int hz, int ms);
 void silenceTone();
+// Stops the tone and ends its thread: called before the application object goes, which the thread uses.
+void shutDownTone();
 void runFile(const std::string& path);
 
 } // namespace platform
