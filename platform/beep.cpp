@@ -282,7 +282,7 @@ private:
     std::thread m_thread; // last: it starts when everything it uses is ready
 };
 
-// The player, from the first tone or silence until shutDownTone(). Used from the GUI thread only.
+// The player, from the first tone or readying until shutDownTone(). Used from the GUI thread only.
 std::unique_ptr<TonePlayer>& player()
 {
     static std::unique_ptr<TonePlayer> player;
@@ -305,9 +305,15 @@ void beep(int hz, int ms)
     readyPlayer().request({hz, ms});
 }
 
+void readyTone()
+{
+    readyPlayer();
+}
+
 void silenceTone()
 {
-    readyPlayer().silence();
+    if (player())
+        player()->silence();
 }
 
 void shutDownTone()

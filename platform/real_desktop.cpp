@@ -29,6 +29,7 @@ class RealDesktop final : public Desktop {
 public:
     Time now() override { return systemNow(); }
     void beep(int hz, int ms) override { platform::beep(hz, ms); }
+    void readyTone() override { platform::readyTone(); }
     void silenceTone() override { platform::silenceTone(); }
     void runFile(const std::string& path) override { platform::runFile(path); }
 

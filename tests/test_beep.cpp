@@ -2,6 +2,7 @@
 // the clock plays it) and the samples are measured.
 #include "platform/desktop.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -123,7 +124,7 @@ void captureStderr(const QString& path)
     // A tone thread that cannot be stopped would hold the exit for ever: the child is killed instead.
     alarm(30);
     // As the program's START does before a first tone is due: the tone thread starts and reads ALSA's setup.
-    platform::silenceTone();
+    platform::readyTone();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     for (const Call& call : calls) {
         const auto start = std::chrono::steady_clock::now();
@@ -251,6 +252,18 @@ TEST(Beep, OutOfRangeCallsReturnAtOnceAndPlayNothing)
     for (std::size_t i = 0; i < took.size(); ++i)
         EXPECT_LT(took[i], 5.0) << "hz " << calls[i].hz << " ms " << calls[i].ms;
     EXPECT_FALSE(capture.captured());
+}
+
+TEST(Beep, SilenceBeforeAnyToneStartsNoThread)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        platform::silenceTone();
+        _exit(static_cast<int>(QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size()));
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << "threads after the silence: " << WEXITSTATUS(status);
 }
 
 TEST(Beep, StopAndProgramEndSilenceTheToneAtOnceAndDropTheOneWaiting)
