@@ -16,11 +16,18 @@ namespace {
 
 constexpr char16_t kEscapeBase = 0xDC00;
 
-// Every spelling of a line break that ends a line of the multi-line box, CR LF first, as a block's
-// user state stands for the break before it. A new block, such as one typed with Enter, has state -1:
-// CR LF, as the task file has always held typed line breaks.
+// Every spelling of a line break that ends a line of the multi-line box, CR LF first.
 constexpr std::array<std::string_view, 6> kBreaks = {
     "\r\n", "\r", "\n", "\xE2\x80\xA9" /* U+2029 */, "\xEF\xB7\x90" /* U+FDD0 */, "\xEF\xB7\x91" /* U+FDD1 */};
+
+// The spelling of the line break before a block, as an index in kBreaks. It is block user data, not user
+// state, because joining two lines keeps the first block's data but takes the second block's state. A
+// block split off by Enter has none: CR LF, as the task file has always held typed line breaks.
+class BreakBefore : public QTextBlockUserData {
+public:
+    explicit BreakBefore(int kind) : kind(kind) {}
+    const int kind;
+};
 
 // The length of the well-formed UTF-8 sequence at `at`, or 0 when its first byte is not valid there.
 std::size_t sequenceLength(std::string_view s, std::size_t at)
@@ -84,7 +91,7 @@ void setLines(QPlainTextEdit* box, std::string_view bytes)
     QTextBlock block = box->document()->begin();
     for (const int kind : breaks) {
         block = block.next();
-        block.setUserState(kind);
+        block.setUserData(new BreakBefore(kind)); // the block owns it
     }
 }
 
@@ -93,8 +100,8 @@ std::string lines(const QPlainTextEdit* box)
     std::string bytes;
     for (QTextBlock block = box->document()->begin(); block.isValid(); block = block.next()) {
         if (block != box->document()->begin()) {
-            const int kind = block.userState();
-            bytes += kind >= 0 && kind < int(kBreaks.size()) ? kBreaks[kind] : kBreaks[0];
+            const auto* before = static_cast<const BreakBefore*>(block.userData());
+            bytes += kBreaks[before ? before->kind : 0];
         }
         bytes += encode(block.text());
     }

@@ -119,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(std::uint64_t(loaded.Count()) * 32 <= size, "more records loaded than the bytes could hold");
 
     const std::filesystem::path saved = saveDirectory() / tasks::kTaskFileName;
-    check(tasks::saveTasks(saved, loaded), "saving what was loaded failed");
+    check(bool(tasks::saveTasks(saved, loaded)), "saving what was loaded failed");
     TaskList reloaded;
     TaskRecord reloadScratch;
     tasks::loadTasks(saved, reloaded, reloadScratch);

@@ -24,6 +24,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <string>
 #include <utility>
 
 namespace {
@@ -42,6 +43,12 @@ constexpr platform::CommandEntry<CDia_Main> kCommands[] = {
 
 constexpr int kFrameCheckMs = 100;
 constexpr int kFrameChecks = 50;
+
+// The refusal keeps the system's wording at its start and adds why the file cannot be created.
+std::string saveRefusedMessage(const std::string& reason)
+{
+    return platform::format("Can not create an archive file: \n\n%s\n\n%s", tasks::kTaskFileName, reason.c_str());
+}
 
 } // namespace
 
@@ -134,9 +141,10 @@ void CDia_Main::showEvent(QShowEvent* event)
 
 bool CDia_Main::SaveTasks()
 {
-    if (m_taskFile.save(m_tasks))
+    const tasks::SaveResult saved = m_taskFile.save(m_tasks);
+    if (saved)
         return true;
-    m_strText = platform::format("Can not create an archive file: \n\n%s", tasks::kTaskFileName);
+    m_strText = saveRefusedMessage(*saved.refusal);
     platform::desktop().messageBox(this, m_strText, platform::MessageIcon::None);
     return false;
 }
@@ -144,9 +152,10 @@ bool CDia_Main::SaveTasks()
 std::optional<std::string> CDia_Main::SaveTasksUnattended()
 {
     try {
-        if (m_taskFile.save(m_tasks))
+        const tasks::SaveResult saved = m_taskFile.save(m_tasks);
+        if (saved)
             return std::nullopt;
-        return platform::format("Can not create an archive file: \n\n%s", tasks::kTaskFileName);
+        return saveRefusedMessage(*saved.refusal);
     } catch (...) {
         return platform::describeCurrentException();
     }

@@ -233,28 +233,46 @@ QAccessibleInterface* ReportViewAccessible::headerCell(int column) const
     return cell;
 }
 
-// A client holds a cell only for the call it asked in, so the oldest can go once the limit is reached.
+// Each hand-out makes a cell the most recent, so a call that hands out no more than kMaxCells cells never
+// drops one of its own.
 QAccessibleInterface* ReportViewAccessible::bodyCell(int row, int column) const
 {
     const qint64 key = cellKey(row, column);
-    if (QAccessibleInterface* known = QAccessible::accessibleInterface(m_cells.value(key)))
-        return known;
-    auto* cell = new ReportCellAccessible(view(), row, column);
-    m_cells.insert(key, QAccessible::registerAccessibleInterface(cell));
-    m_madeOrder.push_back(key);
-    while (m_madeOrder.size() > std::size_t(kMaxCells)) {
-        QAccessible::deleteAccessibleInterface(m_cells.take(m_madeOrder.front()));
-        m_madeOrder.pop_front();
+    if (const auto known = m_cells.constFind(key); known != m_cells.cend()) {
+        m_useOrder.splice(m_useOrder.end(), m_useOrder, known->use);
+        return QAccessible::accessibleInterface(known->id);
     }
+    auto* cell = new ReportCellAccessible(view(), row, column);
+    m_cells.insert(key, {QAccessible::registerAccessibleInterface(cell), m_useOrder.insert(m_useOrder.end(), key)});
+    if (m_cells.size() > kMaxCells)
+        dropOneCell();
     return cell;
+}
+
+// Drops the least recently handed out cell other than the current one and those of selected rows, or when
+// all are such, the least recent of all. The newest, about to be handed out, always stays.
+void ReportViewAccessible::dropOneCell() const
+{
+    const QModelIndex current = view()->currentIndex();
+    const auto kept = [&](qint64 key) {
+        const int row = int(key >> kColumnBits);
+        const int column = int(key & ((1 << kColumnBits) - 1));
+        return (row == current.row() && column == current.column()) || isRowSelected(row);
+    };
+    const auto newest = std::prev(m_useOrder.end());
+    auto dropped = std::find_if_not(m_useOrder.begin(), newest, kept);
+    if (dropped == newest)
+        dropped = m_useOrder.begin();
+    QAccessible::deleteAccessibleInterface(m_cells.take(*dropped).id);
+    m_useOrder.erase(dropped);
 }
 
 void ReportViewAccessible::forgetCells()
 {
-    for (QAccessible::Id id : std::as_const(m_cells))
-        QAccessible::deleteAccessibleInterface(id);
+    for (const MadeCell& cell : std::as_const(m_cells))
+        QAccessible::deleteAccessibleInterface(cell.id);
     m_cells.clear();
-    m_madeOrder.clear();
+    m_useOrder.clear();
 }
 
 // Cells read their text from their place, which a change of rows gives to other tasks: clients ask again.
@@ -263,23 +281,31 @@ void ReportViewAccessible::modelChange(QAccessibleTableModelChangeEvent*)
     forgetCells();
 }
 
+// The view selects whole rows and a selection's ranges never overlap, so no row is in two ranges: rows are
+// counted and listed from the ranges alone, however many are selected.
+QItemSelection ReportViewAccessible::selectedRanges() const
+{
+    const QItemSelectionModel* selection = view()->selectionModel();
+    QItemSelection ranges = selection ? selection->selection() : QItemSelection();
+    std::sort(ranges.begin(), ranges.end(), [](const auto& a, const auto& b) { return a.top() < b.top(); });
+    return ranges;
+}
+
 QList<int> ReportViewAccessible::selectedRows() const
 {
     QList<int> rows;
-    const QItemSelectionModel* selection = view()->selectionModel();
-    if (!selection)
-        return rows;
-    for (const QItemSelectionRange& range : selection->selection())
+    for (const QItemSelectionRange& range : selectedRanges())
         for (int row = range.top(); row <= range.bottom(); ++row)
             rows.append(row);
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
 }
 
 int ReportViewAccessible::selectedRowCount() const
 {
-    return int(selectedRows().size());
+    qint64 rows = 0;
+    for (const QItemSelectionRange& range : selectedRanges())
+        rows += range.height();
+    return int(rows);
 }
 
 bool ReportViewAccessible::isRowSelected(int row) const
@@ -290,17 +316,19 @@ bool ReportViewAccessible::isRowSelected(int row) const
 
 int ReportViewAccessible::selectedCellCount() const
 {
-    return selectedRowCount() * columnCount();
+    return int(std::min<qint64>(qint64(selectedRowCount()) * columnCount(), INT_MAX));
 }
 
-// No more cells than can be alive at once, so none of those handed out is dropped before the caller reads it.
+// No more cells than can be alive at once: each is then among the most recent, so none is dropped while the
+// list is made, and being selected, they outlast the cells a client asks for afterwards.
 QList<QAccessibleInterface*> ReportViewAccessible::selectedCells() const
 {
     QList<QAccessibleInterface*> cells;
     const int columns = columnCount();
-    for (int row : selectedRows())
-        for (int column = 0; column < columns && cells.size() < kMaxCells; ++column)
-            cells.append(bodyCell(row, column));
+    for (const QItemSelectionRange& range : selectedRanges())
+        for (int row = range.top(); row <= range.bottom() && cells.size() < kMaxCells; ++row)
+            for (int column = 0; column < columns && cells.size() < kMaxCells; ++column)
+                cells.append(bodyCell(row, column));
     return cells;
 }
 

@@ -6,15 +6,16 @@
 #include <QHash>
 #include <QItemSelection>
 
-#include <deque>
+#include <list>
 
 namespace platform {
 
 class ReportView;
 
 // Role table with the view's rows and columns. Its children are the column headers, then every cell row
-// by row. A cell is made when a client asks for it and dropped again once enough newer ones were made,
-// so a list of millions of rows costs no more than a page of cells.
+// by row. A cell is made when a client asks for it and dropped again once enough others were asked for
+// since, so a list of millions of rows costs no more than a page of cells. Clients keep what they were
+// given between calls, so the current cell and those of selected rows go last.
 class ReportViewAccessible : public QAccessibleWidget, public QAccessibleTableInterface {
 public:
     explicit ReportViewAccessible(ReportView* view);
@@ -56,11 +57,18 @@ public:
     static constexpr int kMaxCells = 1024;
 
 private:
+    struct MadeCell {
+        QAccessible::Id id;
+        std::list<qint64>::iterator use; // its place in m_useOrder
+    };
+
+    QItemSelection selectedRanges() const;
     QAccessibleInterface* bodyCell(int row, int column) const;
+    void dropOneCell() const;
     void forgetCells();
 
-    mutable QHash<qint64, QAccessible::Id> m_cells; // made cells by place, oldest first in m_madeOrder
-    mutable std::deque<qint64> m_madeOrder;
+    mutable QHash<qint64, MadeCell> m_cells; // by place
+    mutable std::list<qint64> m_useOrder;    // places, the least recently handed out first
     mutable QHash<int, QAccessible::Id> m_headers;
 };
 

@@ -86,6 +86,8 @@ bool writable(const std::filesystem::path& path)
     return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
+std::string notRegular(mode_t mode) { return S_ISDIR(mode) ? std::strerror(EISDIR) : "Not a regular file"; }
+
 void writeAll(platform::ByteSink& sink, const std::string& name, const TaskList& list)
 {
     platform::ArchiveWriter out(sink, name);
@@ -106,7 +108,7 @@ LoadOutcome loadTasks(const std::filesystem::path& file, TaskList& list, TaskRec
     if (::fstat(fd, &info) != 0)
         return unreadable(std::strerror(errno));
     if (!S_ISREG(info.st_mode))
-        return unreadable(S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "Not a regular file");
+        return unreadable(notRegular(info.st_mode));
 
     LoadOutcome outcome;
     outcome.fileSize = std::uint64_t(info.st_size);
@@ -135,34 +137,40 @@ std::filesystem::path resolveLinks(std::filesystem::path file)
 }
 
 // The rename would replace a read-only file too, so the file's permission is checked here, by this process.
-bool mayReplace(const std::filesystem::path& file)
+std::optional<std::string> replaceRefusal(const std::filesystem::path& file)
 {
     const std::filesystem::path target = resolveLinks(file);
     if (!writable(folderOf(target)))
-        return false;
+        return std::strerror(errno);
     struct stat info {};
     if (::stat(target.c_str(), &info) != 0)
-        return errno == ENOENT;
+        return errno == ENOENT ? std::nullopt : std::optional<std::string>(std::strerror(errno));
+    if (!S_ISREG(info.st_mode))
+        return notRegular(info.st_mode);
     // access() lets root write anything; the mode bits say whether the file is meant to be written at all.
-    return S_ISREG(info.st_mode) && (info.st_mode & kAnyWriteBit) != 0 && writable(target);
+    if ((info.st_mode & kAnyWriteBit) == 0)
+        return "the file is read-only";
+    if (!writable(target))
+        return std::strerror(errno);
+    return std::nullopt;
 }
 
-bool saveTasks(const std::filesystem::path& file, const TaskList& list) { return saveTasks(file, list, nullptr); }
+SaveResult saveTasks(const std::filesystem::path& file, const TaskList& list) { return saveTasks(file, list, nullptr); }
 
-bool saveTasks(const std::filesystem::path& file, const TaskList& list, const SinkWrapper& wrapSink)
+SaveResult saveTasks(const std::filesystem::path& file, const TaskList& list, const SinkWrapper& wrapSink)
 {
-    if (!mayReplace(file))
-        return false;
+    if (std::optional<std::string> refusal = replaceRefusal(file))
+        return {std::move(refusal)};
     ReplacingFile replacement(resolveLinks(file));
     if (!replacement.opened())
-        return false;
+        return {replacement.errorText()};
     const std::unique_ptr<SaveSink> wrapped = wrapSink ? wrapSink(replacement) : nullptr;
     SaveSink& sink = wrapped ? *wrapped : replacement;
     const std::string name = file.filename().string();
     writeAll(sink, name, list);
     if (!sink.sync() || !sink.commit())
         throw platform::FileError(name, sink.errorText());
-    return true;
+    return {};
 }
 
 } // namespace tasks

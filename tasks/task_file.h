@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tasks {
@@ -34,18 +35,26 @@ struct LoadOutcome {
 // Only regular files are read, opened non-blocking so that nothing can hold the start up.
 LoadOutcome loadTasks(const std::filesystem::path& file, TaskList& list, TaskRecord& scratch);
 
-// Whether this process may put a new file in `file`'s place: its folder is writable, and it is
-// missing or a regular file that the mode bits let someone write (a 0444 file is refused to root too).
-bool mayReplace(const std::filesystem::path& file);
+// Why this process may not put a new file in `file`'s place, or nothing when it may: its folder must be
+// writable, and the file missing or a regular file that the mode bits let someone write (a 0444 file is
+// refused to root too). The reason is the system's own, or "the file is read-only" for the mode bits.
+std::optional<std::string> replaceRefusal(const std::filesystem::path& file);
 
-// Writes the whole list durably. Returns false, with the file untouched, when it cannot be created
-// (read-only file, unwritable folder). A failure while writing, syncing or renaming throws
-// platform::FileError naming the file and the system's reason, and leaves the previous file as it was.
-bool saveTasks(const std::filesystem::path& file, const TaskList& list);
+// A save that threw nothing: true when the list reached the disk; false when the file could not be
+// created, left untouched, and `refusal` says why.
+struct SaveResult {
+    std::optional<std::string> refusal;
+    explicit operator bool() const { return !refusal; }
+};
+
+// Writes the whole list durably, or refuses with the file untouched (read-only file, unwritable folder).
+// A failure while writing, syncing or renaming throws platform::FileError naming the file and the
+// system's reason, and leaves the previous file as it was.
+SaveResult saveTasks(const std::filesystem::path& file, const TaskList& list);
 
 // Wraps the sink that a save goes through; tests use it to make a write, the sync or the commit fail.
 using SinkWrapper = std::function<std::unique_ptr<SaveSink>(SaveSink& fileSink)>;
-bool saveTasks(const std::filesystem::path& file, const TaskList& list, const SinkWrapper& wrapSink);
+SaveResult saveTasks(const std::filesystem::path& file, const TaskList& list, const SinkWrapper& wrapSink);
 
 // A link followed to the file it leads to: that file is the one a save replaces.
 std::filesystem::path resolveLinks(std::filesystem::path file);

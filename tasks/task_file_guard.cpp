@@ -114,13 +114,13 @@ std::optional<std::string> TaskFileGuard::loadNotice() const
     return std::nullopt;
 }
 
-bool TaskFileGuard::save(const TaskList& list, const SinkWrapper& wrapSink)
+SaveResult TaskFileGuard::save(const TaskList& list, const SinkWrapper& wrapSink)
 {
     if (m_loaded.kind == LoadOutcome::Kind::Unreadable)
-        return false;
+        return {"it could not be read at start-up: " + m_loaded.reason};
     if (m_loaded.kind == LoadOutcome::Kind::Stopped && !m_originalKept) {
-        if (!mayReplace(m_file))
-            return false;
+        if (std::optional<std::string> refusal = replaceRefusal(m_file))
+            return {std::move(refusal)};
         keepDamagedOriginal(m_file);
         m_originalKept = true;
     }

@@ -14,10 +14,10 @@ public:
     const LoadOutcome& load(TaskList& list, TaskRecord& scratch);
     // What the user must be told about the loading, or nothing for a complete or missing file.
     std::optional<std::string> loadNotice() const;
-    // Saves as the close box does. False when the file must not or cannot be replaced: it could not be
-    // read, or it cannot be created. A file that loading stopped short in is first kept beside itself
+    // Saves as the close box does. Refused, with why, when the file must not or cannot be replaced: it
+    // could not be read, or it cannot be created. A file that loading stopped short in is first kept beside itself
     // as TASKS.BIN.damaged (or -2, -3...). Failures while keeping or writing throw platform::FileError.
-    bool save(const TaskList& list, const SinkWrapper& wrapSink = nullptr);
+    SaveResult save(const TaskList& list, const SinkWrapper& wrapSink = nullptr);
 
 private:
     std::filesystem::path m_file;

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -257,6 +258,28 @@ TEST_F(TaskEditor, EditsKeepEveryCharacterTheUserDidNotTouchAndTypedLineBreaksAr
     click(*dlg, IDOK);
     EXPECT_EQ(target.strDescription, "S" + description + "X\r\nY\r\nZ");
     EXPECT_EQ(target.strRunFile, runFile + "!");
+
+    // Joining two lines keeps the spelling of every break the join did not remove.
+    const struct {
+        const char* before;
+        int line;
+        Qt::Key key; // Backspace at the start of `line`, Delete at its end
+        const char* after;
+    } joins[] = {{"a\r\nb\rc", 2, Qt::Key_Backspace, "a\r\nbc"},
+                 {"a\nb\r\nc", 2, Qt::Key_Backspace, "a\nbc"},
+                 {"a\r\nb\nc\rd", 1, Qt::Key_Delete, "a\r\nbc\rd"}};
+    for (const auto& join : joins) {
+        target.strDescription = join.before;
+        dlg = open(target);
+        box = ctl<QPlainTextEdit>(*dlg, 1023);
+        QTextCursor cursor(box->document()->findBlockByNumber(join.line));
+        if (join.key == Qt::Key_Delete)
+            cursor.movePosition(QTextCursor::EndOfBlock);
+        box->setTextCursor(cursor);
+        QTest::keyClick(box, join.key);
+        click(*dlg, IDOK);
+        EXPECT_EQ(target.strDescription, join.after) << join.before;
+    }
 }
 
 TEST_F(TaskEditor, ChoosingAnOptionBringsItsUnsetControlsIntoUse)

@@ -151,7 +151,8 @@ TEST_F(MainWindowLife, ASaveThatCannotCreateTheFileKeepsTheWindowOpen)
     button(window, "OK")->click();
     EXPECT_TRUE(window.isVisible());
     ASSERT_EQ(fake.messages.size(), 2u);
-    EXPECT_EQ(fake.messages[1].text, "Can not create an archive file: \n\nTASKS.BIN");
+    EXPECT_EQ(fake.messages[1].text,
+              "Can not create an archive file: \n\nTASKS.BIN\n\nit could not be read at start-up: Is a directory");
     EXPECT_EQ(fake.messages[1].icon, platform::MessageIcon::None);
     window.close();
     EXPECT_TRUE(window.isVisible());

@@ -3,6 +3,7 @@
 #include "platform/report_view.h"
 
 #include "platform/accessibility.h"
+#include "platform/report_view_accessible.h"
 
 #include <QAbstractTableModel>
 #include <QAccessible>
@@ -254,6 +255,48 @@ TEST_F(ReportViewTest, AsATableItReadsCountsHeadersCellsSelectionAndTheCurrentRo
     EXPECT_TRUE(table->cellAt(3, 1)->state().selected);
     EXPECT_TRUE(table->unselectRow(3));
     EXPECT_EQ(table->selectedRows(), QList<int>({2, 4}));
+    EXPECT_TRUE(table->selectRow(4)) << "selected again, still counted once";
+    EXPECT_TRUE(table->selectRow(0));
+    EXPECT_EQ(table->selectedRows(), QList<int>({0, 2, 4}));
+    EXPECT_EQ(table->selectedRowCount(), 3);
+    EXPECT_EQ(table->selectedCellCount(), 9);
+    EXPECT_EQ(table->selectedCells().value(3)->text(QAccessible::Name), "row 2 column 0");
+    view.selectAll();
+    EXPECT_EQ(table->selectedRowCount(), kMillion);
+    EXPECT_EQ(table->selectedCellCount(), 3 * kMillion);
+    EXPECT_EQ(table->selectedCells().size(), platform::ReportViewAccessible::kMaxCells);
+}
+
+TEST_F(ReportViewTest, SelectedAndCurrentCellsStayAliveHoweverManyOthersAreAskedFor)
+{
+    platform::installAccessibleFactories();
+    open(kMillion);
+    QAccessibleTableInterface* table = QAccessible::queryAccessibleInterface(&view)->tableInterface();
+    QList<QAccessible::Id> firstRow;
+    for (int column = 0; column < 3; ++column)
+        firstRow.append(QAccessible::uniqueId(table->cellAt(0, column)));
+    for (int made = 3; made < platform::ReportViewAccessible::kMaxCells; ++made)
+        table->cellAt(made / 3, made % 3);
+    // The first row's cells are the oldest made: the selection hands them out next to new ones.
+    table->selectRow(0);
+    table->selectRow(5000);
+    const QList<QAccessibleInterface*> cells = table->selectedCells();
+    ASSERT_EQ(cells.size(), 6);
+    for (int column = 0; column < 3; ++column)
+        ASSERT_EQ(QAccessible::accessibleInterface(firstRow[column]), cells[column]) << column;
+    for (QAccessibleInterface* cell : cells)
+        EXPECT_TRUE(cell->text(QAccessible::Name).startsWith(QStringLiteral("row ")));
+
+    // Clients keep the selected cells and the current one between calls.
+    view.selectionModel()->setCurrentIndex(index(7, 1), QItemSelectionModel::NoUpdate);
+    const QList<QAccessibleInterface*> kept = cells + QList{table->cellAt(7, 1)};
+    QList<QAccessible::Id> keptIds;
+    for (QAccessibleInterface* cell : kept)
+        keptIds.append(QAccessible::uniqueId(cell));
+    for (int row = 10'000; row < 12'000; ++row)
+        table->cellAt(row, 0);
+    for (int i = 0; i < kept.size(); ++i)
+        EXPECT_EQ(QAccessible::accessibleInterface(keptIds[i]), kept[i]) << i;
 }
 
 TEST_F(ReportViewTest, AskingTheTableForEveryCellOfAMillionRowsAddsNoMemory)

@@ -445,7 +445,7 @@ TEST_F(TaskFileTest, FileThatNobodyMayWriteIsRefusedEvenToRoot)
     for (mode_t mode : {0444, 0400, 0}) {
         writeBytes(tasksFile(), "old tasks");
         ASSERT_EQ(::chmod(tasksFile().c_str(), mode), 0);
-        EXPECT_FALSE(tasks::saveTasks(tasksFile(), listOf({goldenRecord()})));
+        EXPECT_EQ(tasks::saveTasks(tasksFile(), listOf({goldenRecord()})).refusal, "the file is read-only");
         EXPECT_EQ(readBytes(tasksFile()), "old tasks");
         EXPECT_EQ(fs::status(tasksFile()).permissions(), fs::perms(mode));
         EXPECT_EQ(dirEntries(), std::vector<std::string>{"TASKS.BIN"});
@@ -489,7 +489,7 @@ TEST_F(TaskFileTest, UnreadableFileIsNeverReplaced)
     fs::remove(tasksFile());
     writeBytes(tasksFile(), "unread"); // even once the file could be replaced, this run never does it
     list.Append(goldenRecord());
-    EXPECT_FALSE(guard.save(list));
+    EXPECT_EQ(guard.save(list).refusal, "it could not be read at start-up: Not a regular file");
     EXPECT_EQ(readBytes(tasksFile()), "unread");
 }
 
@@ -513,16 +513,17 @@ TEST_F(TaskFileTest, SymbolicLinkStaysALinkAndItsTargetIsWrittenOrCreated)
 TEST_F(TaskFileTest, DirectoryInTheWayIsRefused)
 {
     fs::create_directory(tasksFile());
-    EXPECT_FALSE(tasks::saveTasks(tasksFile(), listOf({goldenRecord()})));
+    EXPECT_EQ(tasks::saveTasks(tasksFile(), listOf({goldenRecord()})).refusal, "Is a directory");
     EXPECT_TRUE(fs::is_directory(tasksFile()));
 }
 
 // ---- Saving as a user that permission bits apply to ----
 
-enum class ChildResult { Saved, Refused, Threw, CannotSwitchUser };
+enum class ChildResult { Saved, Refused, RefusedForAnotherReason, Threw, CannotSwitchUser };
 
 // Root passes every permission check, so the save runs in a child switched to nobody:nogroup.
-ChildResult saveAsNobody(const fs::path& file, const TaskList& list)
+// Refused means refused for `reason`.
+ChildResult saveAsNobody(const fs::path& file, const TaskList& list, const std::string& reason = {})
 {
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -532,7 +533,10 @@ ChildResult saveAsNobody(const fs::path& file, const TaskList& list)
             ::_exit(int(ChildResult::CannotSwitchUser));
         int result = int(ChildResult::Threw);
         try {
-            result = int(tasks::saveTasks(file, list) ? ChildResult::Saved : ChildResult::Refused);
+            const tasks::SaveResult saved = tasks::saveTasks(file, list);
+            result = int(saved                     ? ChildResult::Saved
+                         : saved.refusal == reason ? ChildResult::Refused
+                                                   : ChildResult::RefusedForAnotherReason);
         } catch (...) {
         }
         ::_exit(result);
@@ -555,9 +559,9 @@ protected:
 
     // A save as nobody: refused by the permission bits, then allowed once they are relaxed,
     // which proves that nothing but those bits stood in the way.
-    void expectRefusedThenAllowed(const std::function<void()>& relax)
+    void expectRefusedThenAllowed(const std::string& reason, const std::function<void()>& relax)
     {
-        const ChildResult refused = saveAsNobody(tasksFile(), listOf({goldenRecord()}));
+        const ChildResult refused = saveAsNobody(tasksFile(), listOf({goldenRecord()}), reason);
         if (refused == ChildResult::CannotSwitchUser)
             GTEST_SKIP() << "cannot switch to nobody:nogroup (65534) here";
         EXPECT_EQ(refused, ChildResult::Refused);
@@ -574,7 +578,7 @@ TEST_F(TaskFileOtherUserTest, ReadOnlyFileIsNotReplaced)
     writeBytes(tasksFile(), "old tasks");
     fs::permissions(tasksFile(), fs::perms(0444));
     fs::permissions(dir(), fs::perms(0777)); // nobody could rename over the file: the check must stop it
-    expectRefusedThenAllowed([&] { fs::permissions(tasksFile(), fs::perms(0666)); });
+    expectRefusedThenAllowed("the file is read-only", [&] { fs::permissions(tasksFile(), fs::perms(0666)); });
     EXPECT_EQ(fs::status(tasksFile()).permissions(), fs::perms(0666));
 }
 
@@ -583,7 +587,7 @@ TEST_F(TaskFileOtherUserTest, UnwritableDirectoryIsRefused)
     writeBytes(tasksFile(), "old tasks");
     fs::permissions(tasksFile(), fs::perms(0666));
     fs::permissions(dir(), fs::perms(0555));
-    expectRefusedThenAllowed([&] { fs::permissions(dir(), fs::perms(0777)); });
+    expectRefusedThenAllowed("Permission denied", [&] { fs::permissions(dir(), fs::perms(0777)); });
 }
 
 } // namespace

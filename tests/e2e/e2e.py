@@ -546,14 +546,12 @@ def start_accessibility_bus(scene):
             raise Skip(f"{program} is not installed (Debian package dbus)")
     if not os.access(A11Y_BUS_LAUNCHER, os.X_OK):
         raise Skip(f"{A11Y_BUS_LAUNCHER} is missing (Debian package at-spi2-core)")
-    session = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
-                               env=desktop.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-    desktop.processes.append(session)
-    ready, _, _ = select.select([session.stdout], [], [], 20)
-    address = session.stdout.readline().decode().strip() if ready else ""
-    if not address:
-        raise Skip("the private session bus (dbus-daemon --session) did not start")
-    desktop.env.update(DBUS_SESSION_BUS_ADDRESS=address, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+    try:
+        session_bus(scene)
+    except Failure as failure:
+        raise Skip(str(failure))
+    address = desktop.env["DBUS_SESSION_BUS_ADDRESS"]
+    desktop.env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
     desktop.env.pop("AT_SPI_BUS_ADDRESS", None)
     desktop.env.pop("NO_AT_BRIDGE", None)
     launcher_log = open(os.path.join(scene.home, "at-spi-bus-launcher.log"), "w")
@@ -587,11 +585,12 @@ def main_skippable(test):
 
 def session_bus(scene):
     """A private session bus (dbus-daemon --session) whose address programs started afterwards get."""
-    daemon = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address"], env=scene.desktop.env,
+    daemon = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"], env=scene.desktop.env,
                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
     scene.desktop.processes.append(daemon)
-    address = daemon.stdout.readline().strip()
-    check(address, "dbus-daemon reported no address")
+    ready, _, _ = select.select([daemon.stdout], [], [], 20)
+    address = daemon.stdout.readline().strip() if ready else ""
+    check(address, "the private session bus (dbus-daemon --session) did not start")
     scene.desktop.env["DBUS_SESSION_BUS_ADDRESS"] = address
     return daemon
 

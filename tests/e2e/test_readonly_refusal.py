@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
-"""E2E: a read-only TASKS.BIN refuses the save with a message, the window stays open, the file is unchanged."""
+"""E2E: a read-only TASKS.BIN refuses the save with a message, the window stays open, the file is unchanged;
+at SIGTERM the same refusal goes to standard error with its reason."""
 import os
 import pwd
 import grp
+import signal
 import stat
 import sys
 
@@ -64,6 +66,15 @@ def run():
         check(program.running() and program.main_window() == program.window, "the window did not stay open")
         desktop.key(program.window, "Escape")
         check(program.wait_exit() == 0, "pelmora ended with an error after Escape")
+        check(scene.read_tasks() == ON_DISK, "TASKS.BIN changed")
+
+        log("SIGTERM saves as the close box does: the same refusal, its reason on standard error")
+        program = scene.start(as_user=names)
+        os.kill(program.process.pid, signal.SIGTERM)
+        check(program.wait_exit() == 1, "a refused save at SIGTERM did not end the program with status 1")
+        report = "Can not create an archive file: TASKS.BIN: the file is read-only"
+        check(any(line.endswith(f": {report}") for line in program.output().splitlines()),
+              f"no line ending {report!r} in the output: {program.output()!r}")
         check(scene.read_tasks() == ON_DISK, "TASKS.BIN changed")
 
 
