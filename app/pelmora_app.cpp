@@ -4,6 +4,7 @@
 #include "app/one_per_folder.h"
 #include "app/session_end.h"
 #include "mainwnd/dia_main.h"
+#include "platform/desktop.h"
 #include "platform/single_instance.h"
 #include "platform/start_dir.h"
 #include "tasks/task_file.h"
@@ -23,6 +24,8 @@ bool CPelmoraApp::InitInstance()
         dialog.exec();
         m_nExitCode = sessionEnd.exitCode();
     }
+    // The tone's thread posts the bell to the application object, which main() destroys next.
+    platform::shutDownTone();
     // The framework is not to run a message loop of its own: the program ends here.
     return false;
 }

@@ -83,7 +83,7 @@ int main()
     setenv("HOME", home.path().toLocal8Bit().constData(), 1);
 
     // As START does a second or more before the first tone: the tone thread starts and reads ALSA's setup.
-    platform::silenceTone();
+    platform::readyTone();
     std::this_thread::sleep_for(kStartToFirstTick);
 
     Figures figures;

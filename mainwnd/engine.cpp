@@ -137,6 +137,8 @@ void CDia_Main::OnStartStop()
     }
     // The caption changes first: a bad selection below abandons START with "STOP" showing.
     setStartCaption(*this, kStopCaption);
+    // A second or more before the first tone: time enough to ready the sound without delaying it.
+    platform::desktop().readyTone();
     const bool manual = !IsSelected();
     if (manual) {
         writeManualSettings(m_taskActive, m_spanCounter);

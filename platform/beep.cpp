@@ -5,10 +5,12 @@
 #include <alsa/asoundlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <numbers>
 #include <optional>
@@ -27,6 +29,7 @@ constexpr unsigned kLatencyUs = 100000;
 // Samples go out ten milliseconds at a time: a stop is noticed between blocks, well inside 50 ms.
 constexpr long kBlockFrames = kRate / 100;
 constexpr long kCutCheckUs = 5000;
+constexpr int kWaitMs = 10;
 
 // ALSA reports a missing device on stderr by itself; the bell already stands in for it.
 void silentAlsaError(const char*, int, const char*, int, const char*, ...) {}
@@ -82,11 +85,9 @@ class Pcm {
 public:
     Pcm()
     {
-        // Non-blocking open: a busy hardware device would otherwise hold the tone thread until it frees up.
+        // Non-blocking throughout: a busy or stalled device must never hold the tone thread past a stop.
         if (snd_pcm_open(&m_pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0)
             m_pcm = nullptr;
-        else if (snd_pcm_nonblock(m_pcm, 0) < 0)
-            close();
     }
     ~Pcm() { close(); }
     Pcm(const Pcm&) = delete;
@@ -103,34 +104,38 @@ public:
     {
         std::vector<std::int16_t> block;
         for (long first = 0; first < tone.frames(); first += kBlockFrames) {
-            if (signal.cut())
-                return drop();
             block.clear();
             const long last = std::min(first + kBlockFrames, tone.frames());
             for (long i = first; i < last; ++i)
                 block.push_back(tone.sample(i));
-            if (!write(block))
+            if (!write(block, signal))
                 return drop();
         }
         // A tone shorter than the buffer has not started yet: start it, or a stop would wait for a drain.
         if (snd_pcm_state(m_pcm) == SND_PCM_STATE_PREPARED)
             snd_pcm_start(m_pcm);
+        // Played out, nothing is left to drain (and a drain would only report "again" on a non-blocking device).
         if (waitForPlayedOut(signal))
-            return drop();
-        snd_pcm_drain(m_pcm);
+            drop();
     }
 
 private:
-    bool write(const std::vector<std::int16_t>& block)
+    // Waits for room a few milliseconds at a time, asking for a stop each round; false when cut or failed.
+    bool write(const std::vector<std::int16_t>& block, const CutSignal& signal)
     {
         std::size_t done = 0;
         while (done < block.size()) {
-            snd_pcm_sframes_t n = snd_pcm_writei(m_pcm, block.data() + done, block.size() - done);
-            if (n < 0)
-                n = snd_pcm_recover(m_pcm, static_cast<int>(n), 1);
-            if (n < 0)
+            if (signal.cut())
                 return false;
-            done += static_cast<std::size_t>(n);
+            const snd_pcm_sframes_t n = snd_pcm_writei(m_pcm, block.data() + done, block.size() - done);
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+                continue;
+            }
+            const int error = (n == 0 || n == -EAGAIN) ? snd_pcm_wait(m_pcm, kWaitMs) : static_cast<int>(n);
+            // An underrun is recovered from; a suspended device is not, as its recovery waits for the resume.
+            if (error < 0 && (error == -ESTRPIPE || snd_pcm_recover(m_pcm, error, 1) < 0))
+                return false;
         }
         return true;
     }
@@ -175,14 +180,12 @@ struct ToneRequest {
     int ms;
 };
 
-// One tone at a time on a thread of its own; one more may wait for it. Ends its thread at program end.
+// One tone at a time on a thread of its own; one more may wait for it. Destroying it ends the thread.
 class TonePlayer final : public CutSignal {
 public:
-    static TonePlayer& instance()
-    {
-        static TonePlayer player;
-        return player;
-    }
+    TonePlayer() : m_thread([this] { run(); }) {}
+    TonePlayer(const TonePlayer&) = delete;
+    TonePlayer& operator=(const TonePlayer&) = delete;
 
     ~TonePlayer() override
     {
@@ -233,8 +236,6 @@ public:
     }
 
 private:
-    TonePlayer() : m_thread([this] { run(); }) {}
-
     void run()
     {
         // ALSA's configuration is read once per process: read it now, not when the first tone is due.
@@ -264,7 +265,7 @@ private:
             Pcm pcm;
             if (pcm.configure())
                 pcm.play(Tone(tone.hz, frameCount(tone.ms)), *this);
-            else
+            else if (!cut()) // opening a missing device may take long enough for a STOP to come first
                 ringBellOnGuiThread();
         }
         // Some devices report the drain before the sound is out, and the bell takes no time at all.
@@ -281,18 +282,43 @@ private:
     std::thread m_thread; // last: it starts when everything it uses is ready
 };
 
+// The player, from the first tone or readying until shutDownTone(). Used from the GUI thread only.
+std::unique_ptr<TonePlayer>& player()
+{
+    static std::unique_ptr<TonePlayer> player;
+    return player;
+}
+
+TonePlayer& readyPlayer()
+{
+    if (!player())
+        player() = std::make_unique<TonePlayer>();
+    return *player();
+}
+
 } // namespace
 
 void beep(int hz, int ms)
 {
     if (!isPlayable(hz, ms))
         return;
-    TonePlayer::instance().request({hz, ms});
+    readyPlayer().request({hz, ms});
+}
+
+void readyTone()
+{
+    readyPlayer();
 }
 
 void silenceTone()
 {
-    TonePlayer::instance().silence();
+    if (player())
+        player()->silence();
+}
+
+void shutDownTone()
+{
+    player().reset();
 }
 
 } // namespace platform

@@ -19,7 +19,9 @@ public:
     virtual Time now() = 0;
     // Starts a tone and returns at once. A tone asked for while one plays follows it; one, not more.
     virtual void beep(int hz, int ms) = 0;
-    // Ends the tone now and forgets the one waiting. The first call also readies the sound device.
+    // Readies the tone's thread and sound setup ahead of the first tone, so that one is not late.
+    virtual void readyTone() = 0;
+    // Ends the tone now and forgets the one waiting; nothing to do when no tone was ever readied.
     virtual void silenceTone() = 0;
     // Starts the file through the shell (or the default application) and returns without waiting.
     virtual void runFile(const std::string& path) = 0;
@@ -50,7 +52,10 @@ private:
 
 // The real services behind the seam.
 void beep(int hz, int ms);
+void readyTone();
 void silenceTone();
+// Stops the tone and ends its thread: called before the application object goes, which the thread uses.
+void shutDownTone();
 void runFile(const std::string& path);
 
 } // namespace platform

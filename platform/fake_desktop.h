@@ -23,6 +23,7 @@ public:
 
     Time now() override { return clock; }
     void beep(int hz, int ms) override { tones.push_back({hz, ms}); }
+    void readyTone() override { ++readies; }
     void silenceTone() override { ++silences; }
     void runFile(const std::string& path) override { runs.push_back(path); }
     void showAlarm(QWidget*, const std::string& text) override { alarms.push_back(text); }
@@ -32,6 +33,7 @@ public:
 
     Time clock = 0;
     std::vector<Tone> tones;
+    int readies = 0;
     int silences = 0;
     std::vector<std::string> runs;
     std::vector<std::string> alarms;

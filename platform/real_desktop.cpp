@@ -29,13 +29,15 @@ class RealDesktop final : public Desktop {
 public:
     Time now() override { return systemNow(); }
     void beep(int hz, int ms) override { platform::beep(hz, ms); }
+    void readyTone() override { platform::readyTone(); }
     void silenceTone() override { platform::silenceTone(); }
     void runFile(const std::string& path) override { platform::runFile(path); }
 
     void showAlarm(QWidget* window, const std::string& text) override
     {
         QApplication::alert(window);
-        m_notification.show(QStringLiteral("Pelmora"), QString::fromLocal8Bit(text));
+        // Services that take markup in the body would read a task's "<" or "&" as a tag or an entity.
+        m_notification.show(QStringLiteral("Pelmora"), QString::fromLocal8Bit(text).toHtmlEscaped());
     }
 
     void withdrawAlarm() override { m_notification.close(); }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include <pthread.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -43,7 +44,8 @@ void waitFor(pid_t pid)
 }
 
 // The started program begins with default signal handling and nothing blocked, whatever the GUI set
-// up for itself. Only async-signal-safe calls here: the parent has other threads.
+// up for itself (and whatever was blocked around the fork). Only async-signal-safe calls from here on:
+// the parent has other threads.
 void resetSignals()
 {
     struct sigaction byDefault {};
@@ -56,12 +58,15 @@ void resetSignals()
 }
 
 // The middle of a double fork: a session of its own, so the program outlives Pelmora and gets none of
-// its terminal's signals; then it leaves the program to init, which reaps it.
+// its terminal's signals; then it leaves the program to init, which reaps it. Signals stay blocked here,
+// so none runs Pelmora's handlers; _Fork runs no fork handlers, which are not safe in this child.
 [[noreturn]] void startOrphan(char* const argv[])
 {
     setsid();
-    resetSignals();
-    if (fork() == 0) {
+    // Pelmora's descriptors (its pipes, the display connection) are none of the program's business.
+    close_range(3, ~0U, 0);
+    if (_Fork() == 0) {
+        resetSignals();
         execve(argv[0], argv, environ);
         _exit(127);
     }
@@ -76,9 +81,14 @@ void startDetached(std::vector<std::string> args)
     for (std::string& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
+    sigset_t all;
+    sigset_t previous;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &previous);
     const pid_t middle = fork();
     if (middle == 0)
         startOrphan(argv.data());
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     if (middle > 0)
         waitFor(middle);
 }

@@ -264,6 +264,7 @@ TEST_F(Engine, AnAlarmBehindAnotherWindowIsShownOncePerRunAndEndsWithStopOrTheWi
     window.OnStartStop();
     EXPECT_EQ(fake.silences, silences + 1);
     EXPECT_EQ(fake.withdrawals, withdrawals + 1);
+    EXPECT_EQ(fake.readies, 1) << "START readies the tone, STOP does not";
 
     // A task shows its description up to the first line break; a started file is an alarm, a missing one not.
     const std::string script = dir.file("alarm.sh");

@@ -169,12 +169,17 @@ TEST_F(RunFile, ScriptWithoutInterpreterLineRunsThroughTheShell)
 
 TEST_F(RunFile, ReturnsAtOnceLeavingTheProgramInASessionOfItsOwnAndNoChild)
 {
-    // The script waits (up to 3 s) for a go-ahead file, then records its parent and its session.
+    // The script waits (up to 3 s) for a go-ahead file, then records its parent, its session and its descriptors.
     const QByteArray go = path("go").toLocal8Bit();
     writeScript("slow", "marker",
                 "#!/bin/sh\ni=0\nwhile [ ! -e '" + go + "' ] && [ $i -lt 60 ]; do sleep 0.05; i=$((i+1)); done\n"
-                "sed 's/.*) //' /proc/$$/stat | cut -d' ' -f2,4 > '" + path("ids").toLocal8Bit() + "'\n");
+                "sed 's/.*) //' /proc/$$/stat | cut -d' ' -f2,4 > '" + path("ids").toLocal8Bit() + "'\n"
+                "ls /proc/$$/fd | tr '\\n' ' ' > '" + path("fds").toLocal8Bit() + "'\n");
+    // A descriptor of Pelmora's without close-on-exec, as a library may leave one.
+    constexpr int kPelmoraFd = 77;
+    ASSERT_EQ(dup2(STDERR_FILENO, kPelmoraFd), kPelmoraFd);
     platform::runFile(local(path("slow")));
+    close(kPelmoraFd);
     EXPECT_EQ(contents("marker"), "<missing>") << "runFile waited for the script";
     expectNoChildrenLeft();
     QFile(path("go")).open(QIODevice::WriteOnly);
@@ -183,6 +188,8 @@ TEST_F(RunFile, ReturnsAtOnceLeavingTheProgramInASessionOfItsOwnAndNoChild)
     ASSERT_EQ(ids.size(), 2) << contents("ids").toStdString();
     EXPECT_NE(ids[0].toInt(), getpid()) << "the script is still Pelmora's child";
     EXPECT_NE(ids[1].toInt(), getsid(0)) << "the script shares Pelmora's session";
+    EXPECT_FALSE(contents("fds").split(' ').contains(QByteArray::number(kPelmoraFd)))
+        << "Pelmora's descriptor reached the script: " << contents("fds").toStdString();
 }
 
 TEST_F(RunFile, FileWithoutExecutePermissionGoesToXdgOpenAsOneArgument)

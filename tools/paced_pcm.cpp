@@ -6,6 +6,7 @@
 //
 // The events file gets one line per happening, with CLOCK_MONOTONIC nanoseconds:
 // "first <ns>" when a started stream receives its first samples, "stop <ns> <frames played>" when it stops.
+// With `stalled true` the clock never plays anything, like a suspended sound server: writers find no room.
 #include <alsa/asoundlib.h>
 #include <alsa/pcm_external.h>
 
@@ -40,6 +41,7 @@ struct Paced {
     int eventsFd = -1;
     int timerFd = -1;
     bool running = false;
+    bool stalled = false;
     bool sawFirst = false;
     std::int64_t lastNs = 0;
     double owedFrames = 0;              // played time not yet a whole frame
@@ -63,7 +65,7 @@ struct Paced {
     // Moves what the clock has played since the last look from `pending` into the file.
     void advance()
     {
-        if (!running)
+        if (!running || stalled)
             return;
         const std::int64_t now = monotonicNs();
         owedFrames += double(now - lastNs) * io.rate / 1e9;
@@ -194,6 +196,7 @@ SND_PCM_PLUGIN_DEFINE_FUNC(paced)
     (void)root;
     const char* file = nullptr;
     const char* events = nullptr;
+    int stalled = 0;
     snd_config_iterator_t i, next;
     snd_config_for_each(i, next, conf) {
         snd_config_t* entry = snd_config_iterator_entry(i);
@@ -207,6 +210,8 @@ SND_PCM_PLUGIN_DEFINE_FUNC(paced)
             continue;
         if (key == "events" && snd_config_get_string(entry, &events) >= 0)
             continue;
+        if (key == "stalled" && (stalled = snd_config_get_bool(entry)) >= 0)
+            continue;
         SNDERR("Unknown field %s", id);
         return -EINVAL;
     }
@@ -215,6 +220,7 @@ SND_PCM_PLUGIN_DEFINE_FUNC(paced)
 
     auto owner = std::make_unique<Paced>();
     Paced* p = owner.get();
+    p->stalled = stalled > 0;
     p->samplesFd = openFile(file);
     p->eventsFd = openFile(events);
     p->timerFd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
