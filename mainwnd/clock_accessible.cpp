@@ -2,6 +2,7 @@
 #include "mainwnd/clock_accessible.h"
 
 #include "mainwnd/dia_main.h"
+#include "platform/accessibility.h"
 #include "platform/errors.h"
 #include "res/control_names.h"
 
@@ -14,19 +15,13 @@
 namespace {
 
 // An interface of the main window that is no widget: it asks the window for what it says.
-class WindowPart : public QAccessibleInterface {
+class WindowPart : public platform::LeafAccessible {
 public:
     explicit WindowPart(CDia_Main* window) : m_window(window) {}
 
     bool isValid() const override { return m_window; }
-    QObject* object() const override { return nullptr; }
     QWindow* window() const override { return m_window ? m_window->windowHandle() : nullptr; }
     QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(m_window); }
-    QAccessibleInterface* child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
-    void setText(QAccessible::Text, const QString&) override {}
 
 protected:
     QPointer<CDia_Main> m_window;

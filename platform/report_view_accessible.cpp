@@ -1,6 +1,7 @@
 // The report list as a table for assistive technology, with cells made on demand and soon dropped.
 #include "platform/report_view_accessible.h"
 
+#include "platform/accessibility.h"
 #include "platform/report_view.h"
 
 #include <QHeaderView>
@@ -34,7 +35,7 @@ QRect onScreen(const QWidget* widget, const QRect& local)
 }
 
 // One header or body cell, reading everything from the view each time it is asked.
-class ReportCellAccessible : public QAccessibleInterface, public QAccessibleTableCellInterface {
+class ReportCellAccessible : public LeafAccessible, public QAccessibleTableCellInterface {
 public:
     ReportCellAccessible(ReportView* view, int row, int column) : m_view(view), m_row(row), m_column(column) {}
 
@@ -47,14 +48,8 @@ public:
         return model && m_column < model->columnCount(m_view->rootIndex())
             && m_row < model->rowCount(m_view->rootIndex());
     }
-    QObject* object() const override { return nullptr; }
     QWindow* window() const override { return m_view ? m_view->window()->windowHandle() : nullptr; }
     QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(m_view); }
-    QAccessibleInterface* child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
-    void setText(QAccessible::Text, const QString&) override {}
     QAccessible::Role role() const override { return isHeader() ? QAccessible::ColumnHeader : QAccessible::Cell; }
 
     QString text(QAccessible::Text kind) const override
