@@ -3,7 +3,7 @@ BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build run test clean sanitize-test package fuzz
+.PHONY: deps configure build run test check clean sanitize-test package fuzz
 
 deps:
 	@bash scripts/install-deps.sh
@@ -24,6 +24,11 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 	@$(MAKE) --no-print-directory sanitize-test
 
+# The unit and widget tests alone, for the edit-build-test loop: no program, benchmarks or whole-program tests.
+check: configure
+	cmake --build $(BUILD) -j$(JOBS) --target unit_tests
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) --label-regex unit
+
 # The unit and widget tests again, built with AddressSanitizer and UndefinedBehaviorSanitizer; any report fails.
 # LeakSanitizer suppressions cover third-party libraries only (tests/sanitizers/lsan.supp says which and why).
 ASAN_BUILD ?= build-asan
@@ -33,8 +38,8 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:chec
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 sanitize-test: deps
 	cmake -S . -B $(ASAN_BUILD) $(ASAN_FLAGS)
-	cmake --build $(ASAN_BUILD) -j$(JOBS)
-	cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j$(JOBS) --label-exclude 'e2e|packaging'
+	cmake --build $(ASAN_BUILD) -j$(JOBS) --target unit_tests
+	cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j$(JOBS) --label-regex unit
 
 # A .deb of Pelmora for Debian 12, installed under /usr: build-pkg/pelmora_*.deb, made from the program
 # in $(BUILD) (built first when missing) without compiling it again.

@@ -1,7 +1,7 @@
 // One Pelmora per task file: a later start brings the running window to the front and ends.
 #include "app/one_per_folder.h"
 
-#include "platform/single_instance.h"
+#include "platform/desktop/single_instance.h"
 
 #include <QApplication>
 #include <QWidget>

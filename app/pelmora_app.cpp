@@ -4,9 +4,10 @@
 #include "app/one_per_folder.h"
 #include "app/session_end.h"
 #include "mainwnd/dia_main.h"
-#include "platform/desktop.h"
-#include "platform/single_instance.h"
-#include "platform/start_dir.h"
+#include "platform/desktop/desktop.h"
+#include "platform/desktop/single_instance.h"
+#include "platform/desktop/tone.h"
+#include "platform/core/start_dir.h"
 #include "tasks/task_file.h"
 
 bool CPelmoraApp::InitInstance()

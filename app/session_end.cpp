@@ -2,7 +2,7 @@
 #include "app/session_end.h"
 
 #include "mainwnd/dia_main.h"
-#include "platform/start_dir.h"
+#include "platform/core/start_dir.h"
 
 #include <QApplication>
 #include <QSessionManager>

@@ -1,7 +1,7 @@
 // Ends the program as the close box does when the session ends or SIGTERM, SIGHUP or SIGINT arrives.
 #pragma once
 
-#include "platform/termination_signals.h"
+#include "platform/desktop/termination_signals.h"
 
 #include <QObject>
 

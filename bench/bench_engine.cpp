@@ -1,8 +1,8 @@
 // What one tick (engine step plus the synchronous clock repaint) and one clock paint cost, offscreen.
 #include "bench/bench_support.h"
 #include "mainwnd/dia_main.h"
-#include "platform/fake_desktop.h"
-#include "platform/report_view.h"
+#include "tests/support/fake_desktop.h"
+#include "platform/widgets/report_view.h"
 
 #include <QApplication>
 #include <QItemSelectionModel>

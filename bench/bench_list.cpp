@@ -1,9 +1,9 @@
 // How long a refill of the task list and the next paint take, and what the listed rows cost in memory.
 #include "bench/bench_support.h"
 #include "mainwnd/dia_main.h"
-#include "platform/fake_desktop.h"
-#include "platform/format.h"
-#include "platform/report_view.h"
+#include "tests/support/fake_desktop.h"
+#include "platform/core/format.h"
+#include "platform/widgets/report_view.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

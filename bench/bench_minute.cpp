@@ -1,7 +1,7 @@
 // Times the 60th tick after START against a steady clock; takes a minute, so it is run by hand only.
 #include "mainwnd/dia_main.h"
-#include "platform/fake_desktop.h"
-#include "platform/scroll_bar.h"
+#include "tests/support/fake_desktop.h"
+#include "platform/widgets/scroll_bar.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 // How quickly a tone answers: from the tick's beep call to the first samples reaching ALSA, and from STOP to
 // silence, measured on a device that plays in real time (printed in ms; targets under 10 and under 50).
-#include "platform/desktop.h"
+#include "platform/desktop/tone.h"
 
 #include <QFile>
 #include <QTemporaryDir>

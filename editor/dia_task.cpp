@@ -3,11 +3,12 @@
 
 #include "editor/box_text.h"
 
-#include "platform/desktop.h"
-#include "platform/dialog_builder.h"
-#include "platform/errors.h"
-#include "platform/format.h"
-#include "platform/start_dir.h"
+#include "platform/desktop/desktop.h"
+#include "platform/dialogs/dialog_builder.h"
+#include "platform/core/errors.h"
+#include "platform/core/format.h"
+#include "platform/core/clock.h"
+#include "platform/core/start_dir.h"
 #include "res/resource.h"
 #include "res/templates.h"
 
@@ -24,8 +25,6 @@ namespace {
 
 constexpr std::int32_t kDefaultBeepHz = 1000;
 constexpr std::int32_t kDefaultBeepMs = 100;
-constexpr std::int64_t kSecondsPerHour = 3600;
-constexpr std::int64_t kSecondsPerMinute = 60;
 constexpr const char* kPickerFormat = "HH:mm:ss";
 
 constexpr platform::CommandEntry<CDia_Task> kCommands[] = {
@@ -82,7 +81,7 @@ std::int32_t numberOrDefault(const QString& text, std::int32_t whenEmpty)
 
 std::int64_t secondsOfDay(const QTime& time)
 {
-    return time.hour() * kSecondsPerHour + time.minute() * kSecondsPerMinute + time.second();
+    return platform::secondsOfDay({time.hour(), time.minute(), time.second()});
 }
 
 TaskRecord newTaskDefaults()

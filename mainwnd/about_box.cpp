@@ -1,7 +1,7 @@
 // The About box, built from its template.
 #include "mainwnd/about_box.h"
 
-#include "platform/dialog_builder.h"
+#include "platform/dialogs/dialog_builder.h"
 #include "res/resource.h"
 #include "res/templates.h"
 

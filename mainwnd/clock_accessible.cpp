@@ -2,8 +2,8 @@
 #include "mainwnd/clock_accessible.h"
 
 #include "mainwnd/dia_main.h"
-#include "platform/accessibility.h"
-#include "platform/errors.h"
+#include "platform/widgets/accessibility.h"
+#include "platform/core/errors.h"
 #include "res/control_names.h"
 
 #include <QAccessible>

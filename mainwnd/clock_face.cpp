@@ -1,8 +1,9 @@
 // The clock face: the large digits, their colour, the window title and the blinking dot.
 #include "mainwnd/dia_main.h"
 
-#include "platform/errors.h"
-#include "platform/format.h"
+#include "platform/core/errors.h"
+#include "platform/core/format.h"
+#include "platform/core/line_text.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -17,8 +18,6 @@ constexpr int kClockCellHeight = 96;
 const char* const kClockFamily = "Arial";
 // Ten blank cells wipe whatever a longer text left before the clock text is drawn over them.
 const char* const kBlankCells = "          ";
-const char* const kClockFormat = " %02d:%02d:%02d ";
-const char* const kLineBreaks = "\n\r";
 constexpr std::uint32_t kCellBackground = 0x00000000; // black
 constexpr std::uint32_t kDotOn = 0x00FFFFFF;          // white
 constexpr std::uint32_t kDotOff = 0x00000000;         // black
@@ -59,13 +58,13 @@ int pixelSizeForCellHeight(const QFont& base, int cellHeight)
 std::string spanText(std::int64_t span)
 {
     const SpanParts parts = spanParts(span);
-    return platform::format(kClockFormat, parts.hours, parts.minutes, parts.seconds);
+    return " " + platform::clockDigits(parts.hours, parts.minutes, parts.seconds) + " ";
 }
 
 std::string timeOfDayText(platform::Time time)
 {
     const platform::TimeOfDay parts = timeParts(time);
-    return platform::format(kClockFormat, parts.hour, parts.minute, parts.second);
+    return " " + platform::clockDigits(parts.hour, parts.minute, parts.second) + " ";
 }
 
 // The manual counter: whole minutes in their own colour.
@@ -100,10 +99,7 @@ std::string titleText(const CDia_Main& window)
     if (!window.IsSelected())
         return platform::format("Pelmora - %s", window.m_strText.c_str());
     const std::string& description = window.m_taskShown.strDescription;
-    const std::size_t cut = description.find_first_of(kLineBreaks);
-    if (cut == std::string::npos)
-        return platform::format("Pelmora - %s", description.c_str());
-    return platform::format("Pelmora - %.*s...", int(cut), description.c_str());
+    return platform::format("Pelmora - %s", platform::firstLineMarked(description).c_str());
 }
 
 // The part of a paint that is the window's own surface over the clock. Qt also repaints a parent

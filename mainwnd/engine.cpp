@@ -3,19 +3,16 @@
 
 #include "mainwnd/clock_accessible.h"
 
-#include "platform/desktop.h"
-#include "platform/dialog_builder.h"
-#include "platform/format.h"
-#include "platform/scroll_bar.h"
+#include "platform/desktop/desktop.h"
+#include "platform/dialogs/dialog_builder.h"
+#include "platform/core/format.h"
+#include "platform/core/line_text.h"
+#include "platform/widgets/scroll_bar.h"
 #include "res/resource.h"
 
 #include <QPushButton>
 
 #include <algorithm>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -25,8 +22,6 @@ constexpr int kPresetPage = 60;  // one minute
 constexpr int kTickMs = 1000;
 constexpr int kManualBeepHz = 1000;
 constexpr int kManualBeepMs = 100;
-constexpr int kSecondsPerHour = 3600;
-constexpr int kSecondsPerMinute = 60;
 
 const char* const kStartCaption = "START";
 const char* const kStopCaption = "STOP";
@@ -34,32 +29,6 @@ const char* const kStopCaption = "STOP";
 void setStartCaption(const CDia_Main& window, const char* caption)
 {
     platform::control<QPushButton>(&window, IDC_START)->setText(QString::fromLatin1(caption));
-}
-
-// Seconds since local midnight; a failed conversion contributes its -1 components as they are.
-std::int32_t secondsOfDay(platform::Time t)
-{
-    const platform::TimeOfDay parts = timeParts(t);
-    return parts.hour * kSecondsPerHour + parts.minute * kSecondsPerMinute + parts.second;
-}
-
-// Whether the file exists and opens for reading. A directory is no file to run, and a FIFO must not
-// block the window while nobody writes to it.
-bool opensForReading(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat st {};
-    const bool isFile = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
-    ::close(fd);
-    return isFile;
-}
-
-// The first line of a description: what a notification has room for.
-std::string firstLine(const std::string& text)
-{
-    return text.substr(0, text.find_first_of("\r\n"));
 }
 
 std::string trimmed(const std::string& text)
@@ -158,7 +127,7 @@ void CDia_Main::OnTimer()
 {
     bool alarmWentOff = false;
     if (m_taskActive.bAtTime) {
-        if (secondsOfDay(platform::desktop().now()) >= secondsOfDay(m_taskActive.timeAt))
+        if (platform::secondsOfDay(timeParts(platform::desktop().now())) >= platform::secondsOfDay(timeParts(m_taskActive.timeAt)))
             alarmWentOff = Fire();
     } else if (m_taskActive.bCountUp) {
         if (m_spanCounter >= m_taskActive.spanDelay)
@@ -192,7 +161,7 @@ bool CDia_Main::Fire()
         m_bRunning = false;
         setStartCaption(*this, kStartCaption);
         const std::string& path = m_taskActive.strRunFile;
-        if (opensForReading(path)) {
+        if (platform::desktop().opensForReading(path)) {
             platform::desktop().runFile(path);
             return true;
         }
@@ -215,7 +184,7 @@ void CDia_Main::RaiseAlarmOnce()
     if (isActiveWindow())
         return;
     // Read from the counter, not the last paint: a minimised window is not painted.
-    const std::string text = m_bManualRun ? trimmed(ClockText()) : firstLine(m_taskActive.strDescription);
+    const std::string text = m_bManualRun ? trimmed(ClockText()) : std::string(platform::firstLine(m_taskActive.strDescription));
     platform::desktop().showAlarm(this, text);
 }
 

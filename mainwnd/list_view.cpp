@@ -4,10 +4,10 @@
 #include "editor/dia_task.h"
 #include "mainwnd/list_view_support.h"
 #include "mainwnd/task_table_model.h"
-#include "platform/desktop.h"
-#include "platform/dialog_builder.h"
-#include "platform/report_view.h"
-#include "platform/scroll_bar.h"
+#include "platform/desktop/desktop.h"
+#include "platform/dialogs/dialog_builder.h"
+#include "platform/widgets/report_view.h"
+#include "platform/widgets/scroll_bar.h"
 #include "res/resource.h"
 
 #include <QHeaderView>

@@ -1,7 +1,7 @@
 // Grid lines, hot-track selection and the notifications of the task list view.
 #include "mainwnd/list_view_support.h"
 
-#include "platform/report_view.h"
+#include "platform/widgets/report_view.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -1,7 +1,8 @@
 // The task list as a three-column table: description, what the task waits for, what it then does.
 #include "mainwnd/task_table_model.h"
 
-#include "platform/format.h"
+#include "platform/core/format.h"
+#include "platform/core/line_text.h"
 
 namespace {
 
@@ -10,22 +11,17 @@ constexpr Qt::Alignment kCellAlignment = Qt::AlignLeft | Qt::AlignVCenter;
 
 void formatDescription(const TaskRecord& task, std::string& out)
 {
-    const std::size_t lineBreak = task.strDescription.find_first_of("\r\n");
-    if (lineBreak == std::string::npos)
-        out = task.strDescription;
-    else
-        out = platform::format("%s...", task.strDescription.substr(0, lineBreak).c_str());
+    out = platform::firstLineMarked(task.strDescription);
 }
 
 void formatWaitFor(const TaskRecord& task, std::string& out)
 {
     if (task.bAtTime) {
         const platform::TimeOfDay at = timeParts(task.timeAt);
-        out = platform::format("%02d:%02d:%02d  T", at.hour, at.minute, at.second);
+        out = platform::clockDigits(at.hour, at.minute, at.second) + "  T";
     } else {
         const SpanParts delay = spanParts(task.spanDelay);
-        out = platform::format("%02d:%02d:%02d  %c", delay.hours, delay.minutes, delay.seconds,
-                               task.bCountUp ? 'U' : 'D');
+        out = platform::clockDigits(delay.hours, delay.minutes, delay.seconds) + (task.bCountUp ? "  U" : "  D");
     }
 }
 

@@ -1,7 +1,7 @@
 // What assistive technology reads for the controls and the clock: names the captions do not give.
 #pragma once
 
-#include "platform/dialog_template.h"
+#include "platform/dialogs/dialog_template.h"
 #include "res/resource.h"
 
 namespace res {

@@ -1,7 +1,7 @@
 // The dialog templates of the main window, the About box and the task editor.
 #pragma once
 
-#include "platform/dialog_template.h"
+#include "platform/dialogs/dialog_template.h"
 
 namespace res {
 

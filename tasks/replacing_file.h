@@ -1,7 +1,7 @@
 // A file replaced whole and durably: written beside its target, synced, renamed over it, folder synced.
 #pragma once
 
-#include "platform/archive.h"
+#include "platform/storage/archive.h"
 
 #include <cstdint>
 #include <filesystem>

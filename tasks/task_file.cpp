@@ -1,7 +1,7 @@
 // Loading and saving TASKS.BIN: records back to back, no header, saved durably.
 #include "tasks/task_file.h"
 
-#include "platform/errors.h"
+#include "platform/core/errors.h"
 
 #include <cerrno>
 #include <cstring>

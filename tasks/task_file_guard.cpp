@@ -1,8 +1,8 @@
 // Keeps an unreadable TASKS.BIN from being replaced and a damaged one from being lost.
 #include "tasks/task_file_guard.h"
 
-#include "platform/errors.h"
-#include "platform/format.h"
+#include "platform/core/errors.h"
+#include "platform/core/format.h"
 
 #include <cerrno>
 #include <cstring>

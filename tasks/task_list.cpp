@@ -1,7 +1,7 @@
 // The task list: records held by value in blocks, every index checked.
 #include "tasks/task_list.h"
 
-#include "platform/errors.h"
+#include "platform/core/errors.h"
 
 #include <algorithm>
 #include <bit>

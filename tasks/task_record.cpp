@@ -4,9 +4,10 @@
 SpanParts spanParts(std::int64_t seconds)
 {
     // Truncating division throughout, so a negative span gives negative parts.
-    const std::int64_t hours = seconds / 3600 - (seconds / 86400) * 24;
-    const std::int64_t minutes = seconds / 60 - (seconds / 3600) * 60;
-    const std::int64_t rest = seconds - (seconds / 60) * 60;
+    using platform::kSecondsPerDay, platform::kSecondsPerHour, platform::kSecondsPerMinute;
+    const std::int64_t hours = seconds / kSecondsPerHour - (seconds / kSecondsPerDay) * 24;
+    const std::int64_t minutes = seconds / kSecondsPerMinute - (seconds / kSecondsPerHour) * 60;
+    const std::int64_t rest = seconds - (seconds / kSecondsPerMinute) * kSecondsPerMinute;
     return {int(hours), int(minutes), int(rest)};
 }
 

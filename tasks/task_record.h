@@ -1,7 +1,7 @@
 // One stored alarm: what it waits for and what it then does.
 #pragma once
 
-#include "platform/clock.h"
+#include "platform/core/clock.h"
 
 #include <cstdint>
 #include <string>

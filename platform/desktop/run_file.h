@@ -1,0 +1,14 @@
+// Starting a file the user named, detached, and the test that comes before it.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// Whether the file exists and opens for reading. A directory is no file to run, and a FIFO must not
+// block the window while nobody writes to it.
+bool opensForReading(const std::string& path);
+// Starts the file through the shell (or the default application) and returns without waiting.
+void runFile(const std::string& path);
+
+} // namespace platform

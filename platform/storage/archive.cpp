@@ -1,0 +1,272 @@
+// Buffered archive reading and writing: fixed fields, counted strings, and the file descriptor source.
+#include "platform/storage/archive.h"
+
+#include "platform/core/errors.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+// Text read through the stack when it straddles the buffer and is short, so most strings cost no allocation.
+constexpr std::size_t kStackTextSize = 128;
+
+std::uint16_t utf16Unit(const char* data, std::size_t index)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data) + 2 * index;
+    return std::uint16_t(bytes[0] | (bytes[1] << 8));
+}
+
+void appendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+bool isHighSurrogate(char32_t u) { return u >= 0xD800 && u < 0xDC00; }
+bool isLowSurrogate(char32_t u) { return u >= 0xDC00 && u < 0xE000; }
+
+// UTF-16LE text up to its first zero unit as UTF-8; a lone surrogate becomes U+FFFD, as Qt does.
+std::string utf8FromUtf16le(const char* data, std::size_t units)
+{
+    std::string out;
+    out.reserve(units);
+    for (std::size_t i = 0; i < units; ++i) {
+        char32_t c = utf16Unit(data, i);
+        if (c == 0)
+            break;
+        if (isHighSurrogate(c) && i + 1 < units && isLowSurrogate(utf16Unit(data, i + 1)))
+            c = 0x10000 + ((c - 0xD800) << 10) + (utf16Unit(data, ++i) - 0xDC00);
+        else if (isHighSurrogate(c) || isLowSurrogate(c))
+            c = 0xFFFD;
+        appendUtf8(out, c);
+    }
+    return out;
+}
+
+} // namespace
+
+FileSource::FileSource(int fd, std::string fileName) : m_fd(fd), m_fileName(std::move(fileName))
+{
+    struct stat info {};
+    const off_t position = ::lseek(m_fd, 0, SEEK_CUR);
+    if (::fstat(m_fd, &info) == 0 && position >= 0 && info.st_size > position)
+        m_remaining = std::uint64_t(info.st_size - position);
+}
+
+std::size_t FileSource::read(char* data, std::size_t size)
+{
+    ssize_t got = 0;
+    do
+        got = ::read(m_fd, data, size);
+    while (got < 0 && errno == EINTR);
+    if (got < 0)
+        throw FileError(m_fileName, std::strerror(errno));
+    m_remaining -= std::min<std::uint64_t>(std::uint64_t(got), m_remaining);
+    return std::size_t(got);
+}
+
+std::uint64_t FileSource::remaining() const { return m_remaining; }
+
+ArchiveReader::ArchiveReader(ByteSource& source, std::string fileName)
+    : m_source(source), m_fileName(std::move(fileName)), m_pos(m_buffer), m_end(m_buffer)
+{
+}
+
+void ArchiveReader::endOfFile() const { throw ArchiveError(ArchiveError::Cause::EndOfFile, m_fileName); }
+
+std::uint64_t ArchiveReader::bytesLeft() const { return std::uint64_t(m_end - m_pos) + m_source.remaining(); }
+
+std::uint64_t ArchiveReader::position() const { return m_fetched - std::uint64_t(m_end - m_pos); }
+
+// Makes at least `size` (<= 8) bytes available in the buffer, keeping the unread ones.
+void ArchiveReader::ensure(std::size_t size)
+{
+    std::size_t have = std::size_t(m_end - m_pos);
+    std::memmove(m_buffer, m_pos, have);
+    m_pos = m_buffer;
+    m_end = m_buffer + have;
+    while (have < size) {
+        const std::size_t got = m_source.read(m_buffer + have, kArchiveBufferSize - have);
+        if (got == 0)
+            endOfFile();
+        m_fetched += got;
+        have += got;
+        m_end = m_buffer + have;
+    }
+}
+
+void ArchiveReader::readRaw(char* data, std::size_t size)
+{
+    while (size > 0) {
+        if (m_pos == m_end) {
+            m_pos = m_end = m_buffer;
+            const std::size_t got = m_source.read(m_buffer, kArchiveBufferSize);
+            if (got == 0)
+                endOfFile();
+            m_fetched += got;
+            m_end = m_buffer + got;
+        }
+        const std::size_t chunk = std::min(size, std::size_t(m_end - m_pos));
+        std::memcpy(data, m_pos, chunk);
+        m_pos += chunk;
+        data += chunk;
+        size -= chunk;
+    }
+}
+
+std::uint8_t ArchiveReader::readU8()
+{
+    if (m_pos == m_end)
+        ensure(1);
+    return std::uint8_t(*m_pos++);
+}
+
+template <typename T> T ArchiveReader::readLittleEndian()
+{
+    if (std::size_t(m_end - m_pos) < sizeof(T))
+        ensure(sizeof(T));
+    const auto* bytes = reinterpret_cast<const unsigned char*>(m_pos);
+    T value = 0;
+    for (std::size_t i = 0; i < sizeof(T); ++i)
+        value |= T(bytes[i]) << (8 * i);
+    m_pos += sizeof(T);
+    return value;
+}
+
+std::int32_t ArchiveReader::readI32() { return std::int32_t(readLittleEndian<std::uint32_t>()); }
+
+std::int64_t ArchiveReader::readI64() { return std::int64_t(readLittleEndian<std::uint64_t>()); }
+
+// 0xFF escapes to a wider count; the word 0xFFFE marks 16-bit text, whose count then starts over.
+ArchiveReader::Length ArchiveReader::readLength()
+{
+    bool wide = false;
+    std::uint64_t count = readU8();
+    if (count < 0xFF)
+        return {count, wide};
+    std::uint16_t word = readLittleEndian<std::uint16_t>();
+    if (word == 0xFFFE) {
+        wide = true;
+        count = readU8();
+        if (count < 0xFF)
+            return {count, wide};
+        word = readLittleEndian<std::uint16_t>();
+    }
+    if (word < 0xFFFE)
+        return {word, wide};
+    const std::uint32_t dword = readLittleEndian<std::uint32_t>();
+    if (dword < 0xFFFFFFFF)
+        return {dword, wide};
+    return {readLittleEndian<std::uint64_t>(), wide};
+}
+
+void ArchiveReader::assignText(std::string& target, const char* data, std::size_t bytes, bool wide)
+{
+    if (wide) {
+        target = utf8FromUtf16le(data, bytes / 2);
+        return;
+    }
+    const void* zero = std::memchr(data, 0, bytes);
+    target.assign(data, zero ? std::size_t(static_cast<const char*>(zero) - data) : bytes);
+}
+
+void ArchiveReader::readString(std::string& target)
+{
+    const Length length = readLength();
+    const std::uint64_t unit = length.wide ? 2 : 1;
+    // Checked before any allocation, so a damaged prefix cannot ask for gigabytes.
+    if (length.count > bytesLeft() / unit)
+        endOfFile();
+    const std::size_t bytes = std::size_t(length.count * unit);
+    if (std::size_t(m_end - m_pos) >= bytes) {
+        assignText(target, m_pos, bytes, length.wide);
+        m_pos += bytes;
+    } else if (bytes <= kStackTextSize) {
+        char text[kStackTextSize];
+        readRaw(text, bytes);
+        assignText(target, text, bytes, length.wide);
+    } else {
+        std::string text(bytes, '\0');
+        readRaw(text.data(), bytes);
+        assignText(target, text.data(), bytes, length.wide);
+    }
+}
+
+ArchiveWriter::ArchiveWriter(ByteSink& sink, std::string fileName) : m_sink(sink), m_fileName(std::move(fileName)) {}
+
+void ArchiveWriter::flush()
+{
+    if (m_used == 0)
+        return;
+    if (!m_sink.write(m_buffer, m_used))
+        throw FileError(m_fileName, m_sink.errorText());
+    m_used = 0;
+}
+
+template <typename T> void ArchiveWriter::writeLittleEndian(T value)
+{
+    if (kArchiveBufferSize - m_used < sizeof(T))
+        flush();
+    for (std::size_t i = 0; i < sizeof(T); ++i)
+        m_buffer[m_used++] = char((value >> (8 * i)) & 0xFF);
+}
+
+void ArchiveWriter::writeU8(std::uint8_t value) { writeLittleEndian(value); }
+
+void ArchiveWriter::writeI32(std::int32_t value) { writeLittleEndian(std::uint32_t(value)); }
+
+void ArchiveWriter::writeI64(std::int64_t value) { writeLittleEndian(std::uint64_t(value)); }
+
+void ArchiveWriter::writeRaw(const char* data, std::size_t size)
+{
+    while (size > 0) {
+        if (m_used == kArchiveBufferSize)
+            flush();
+        const std::size_t chunk = std::min(size, kArchiveBufferSize - m_used);
+        std::memcpy(m_buffer + m_used, data, chunk);
+        m_used += chunk;
+        data += chunk;
+        size -= chunk;
+    }
+}
+
+void ArchiveWriter::writeLength(std::uint64_t count)
+{
+    if (count < 0xFF)
+        return writeU8(std::uint8_t(count));
+    writeU8(0xFF);
+    if (count < 0xFFFE)
+        return writeLittleEndian(std::uint16_t(count));
+    writeLittleEndian(std::uint16_t(0xFFFF));
+    if (count < 0xFFFFFFFF)
+        return writeLittleEndian(std::uint32_t(count));
+    writeLittleEndian(std::uint32_t(0xFFFFFFFF));
+    writeLittleEndian(std::uint64_t(count));
+}
+
+void ArchiveWriter::writeString(std::string_view text)
+{
+    writeLength(text.size());
+    writeRaw(text.data(), text.size());
+}
+
+} // namespace platform

@@ -1,0 +1,53 @@
+// A desktop for tests: a settable clock, and a record of every tone, silence, run, alarm, message and file dialog.
+#pragma once
+
+#include "platform/desktop/desktop.h"
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace platform {
+
+class FakeDesktop final : public Desktop {
+public:
+    struct Tone {
+        int hz;
+        int ms;
+        bool operator==(const Tone&) const = default;
+    };
+    struct Message {
+        std::string text;
+        MessageIcon icon;
+    };
+
+    Time now() override { return clock; }
+    void beep(int hz, int ms) override { tones.push_back({hz, ms}); }
+    void readyTone() override { ++readies; }
+    void silenceTone() override { ++silences; }
+    bool opensForReading(const std::string& path) override;
+    void runFile(const std::string& path) override { runs.push_back(path); }
+    void showAlarm(QWidget*, const std::string& text) override { alarms.push_back(text); }
+    void withdrawAlarm() override { ++withdrawals; }
+    void messageBox(QWidget*, const std::string& text, MessageIcon icon) override;
+    std::optional<std::string> chooseFileToOpen(QWidget*) override;
+
+    Time clock = 0;
+    std::vector<Tone> tones;
+    int readies = 0;
+    int silences = 0;
+    std::vector<std::string> runs;
+    std::vector<std::string> alarms;
+    int withdrawals = 0;
+    std::vector<Message> messages;
+    // Answers for the file-open dialog, taken in order; an empty queue means "cancelled".
+    std::deque<std::optional<std::string>> fileAnswers;
+    int fileDialogs = 0;
+    // Called while a message box would be open (to act inside a nested modal moment).
+    std::function<void(const Message&)> onMessage;
+
+private:
+    DesktopOverride m_install{*this};
+};
+
+} // namespace platform
