@@ -13,13 +13,17 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <chrono>
+#include <utility>
 
 namespace {
 
 constexpr int kPresetMin = 0;
 constexpr int kPresetMax = 3600; // one hour
 constexpr int kPresetPage = 60;  // one minute
-constexpr int kTickMs = 1000;
+constexpr std::chrono::milliseconds kTick{1000};
+// A tick this long after the one before stands for ticks a stopped process or a sleep took.
+constexpr std::chrono::milliseconds kLateTick{1500};
 constexpr int kManualBeepHz = 1000;
 constexpr int kManualBeepMs = 100;
 
@@ -47,6 +51,13 @@ void writeManualSettings(TaskRecord& task, std::int64_t counter)
     task.nAction = ACTION_BEEP;
     task.nBeepHz = kManualBeepHz;
     task.nBeepMs = kManualBeepMs;
+}
+
+// Only a count-down with nothing selected drags the thumb along.
+void thumbFollowsCounter(CDia_Main& window)
+{
+    if (!window.IsSelected())
+        window.scrollBar()->setValue(int(std::clamp<std::int64_t>(window.m_spanCounter, kPresetMin, kPresetMax)));
 }
 
 // The position a scroll code asks for, from the bar's range, page and current position.
@@ -118,13 +129,15 @@ void CDia_Main::OnStartStop()
     m_bManualRun = manual;
     m_bAlarmRaised = false;
     // A precise timer keeps its grid and drops ticks that fall due while a handler blocks.
-    m_nTimerId = startTimer(kTickMs, Qt::PreciseTimer);
+    m_nTimerId = startTimer(kTick, Qt::PreciseTimer);
+    m_lastTick = platform::desktop().sinceBoot();
     m_bRunning = true;
     announceClock(*this, ClockEvent::Start);
 }
 
 void CDia_Main::OnTimer()
 {
+    CatchUpMissedTicks();
     bool alarmWentOff = false;
     if (m_taskActive.bAtTime) {
         if (platform::secondsOfDay(timeParts(platform::desktop().now())) >= platform::secondsOfDay(timeParts(m_taskActive.timeAt)))
@@ -138,13 +151,29 @@ void CDia_Main::OnTimer()
         alarmWentOff = Fire();
     } else {
         --m_spanCounter;
-        // Only a count-down with nothing selected drags the thumb along.
-        if (!IsSelected())
-            scrollBar()->setValue(int(std::clamp<std::int64_t>(m_spanCounter, kPresetMin, kPresetMax)));
+        thumbFollowsCounter(*this);
     }
     RedrawClock();
     if (alarmWentOff)
         RaiseAlarmOnce();
+}
+
+void CDia_Main::CatchUpMissedTicks()
+{
+    const std::chrono::milliseconds now = platform::desktop().sinceBoot();
+    const std::chrono::milliseconds gap = now - std::exchange(m_lastTick, now);
+    // A time of day is read from the clock at every tick, so it needs nothing made up.
+    if (gap <= kLateTick || m_taskActive.bAtTime)
+        return;
+    // Whole ticks, less the one running now; the counter never passes the run's end.
+    const std::int64_t missed = (gap + kTick / 2) / kTick - 1;
+    if (m_taskActive.bCountUp) {
+        if (m_spanCounter < m_taskActive.spanDelay)
+            m_spanCounter = std::min(m_spanCounter + missed, m_taskActive.spanDelay);
+    } else if (m_spanCounter > 0) {
+        m_spanCounter = std::max<std::int64_t>(m_spanCounter - missed, 0);
+        thumbFollowsCounter(*this);
+    }
 }
 
 bool CDia_Main::Fire()

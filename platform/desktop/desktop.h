@@ -4,6 +4,7 @@
 
 #include "platform/core/clock.h"
 
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -17,6 +18,8 @@ class Desktop {
 public:
     virtual ~Desktop() = default;
     virtual Time now() = 0;
+    // A clock that goes on counting while the machine sleeps or the process is stopped.
+    virtual std::chrono::milliseconds sinceBoot() = 0;
     // Starts a tone and returns at once. A tone asked for while one plays follows it; one, not more.
     virtual void beep(int hz, int ms) = 0;
     // Readies the tone's thread and sound setup ahead of the first tone, so that one is not late.

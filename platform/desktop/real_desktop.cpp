@@ -10,6 +10,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include <ctime>
+
 namespace platform {
 
 namespace {
@@ -30,6 +32,14 @@ QMessageBox::Icon toQtIcon(MessageIcon icon)
 class RealDesktop final : public Desktop {
 public:
     Time now() override { return systemNow(); }
+
+    std::chrono::milliseconds sinceBoot() override
+    {
+        timespec now{};
+        clock_gettime(CLOCK_BOOTTIME, &now);
+        return std::chrono::seconds(now.tv_sec) + std::chrono::milliseconds(now.tv_nsec / 1'000'000);
+    }
+
     void beep(int hz, int ms) override { platform::beep(hz, ms); }
     void readyTone() override { platform::readyTone(); }
     void silenceTone() override { platform::silenceTone(); }

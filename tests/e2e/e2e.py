@@ -36,6 +36,8 @@ BUTTON_EDIT = (91 + 37, 433 + 11)
 BUTTON_REMOVE = (172 + 37, 433 + 11)
 BUTTON_CANCEL = (318 + 37, 433 + 11)
 BUTTON_OK = (399 + 37, 433 + 11)
+# The list view's top edge: a collapsed window whose frame is thinner than 32 px ends its client area there.
+LIST_TOP = 88 * 13 // 8
 # Empty space near the bottom of the list view: rows are 14 to 20 px tall, depending on the desktop's font.
 LIST_EMPTY_SPACE = (100, 380)
 

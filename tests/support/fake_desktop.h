@@ -22,6 +22,7 @@ public:
     };
 
     Time now() override { return clock; }
+    std::chrono::milliseconds sinceBoot() override { return bootClock; }
     void beep(int hz, int ms) override { tones.push_back({hz, ms}); }
     void readyTone() override { ++readies; }
     void silenceTone() override { ++silences; }
@@ -33,6 +34,7 @@ public:
     std::optional<std::string> chooseFileToOpen(QWidget*) override;
 
     Time clock = 0;
+    std::chrono::milliseconds bootClock{0};
     std::vector<Tone> tones;
     int readies = 0;
     int silences = 0;

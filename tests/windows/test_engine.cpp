@@ -149,6 +149,51 @@ TEST_F(Engine, CountDownTaskMovesTheThumbOnlyOnceItsRowIsDeselected)
     EXPECT_EQ(window.scrollBar()->value(), 97);
 }
 
+TEST_F(Engine, ATickAfterAGapFirstCountsTheWholeSecondsMissedNeverPastTheEnd)
+{
+    using namespace std::chrono_literals;
+    struct Case {
+        int row;
+        std::chrono::milliseconds gap; // before the third tick; the first two come a second apart
+        std::int64_t counter;
+        std::size_t tones;
+    };
+    loadTasks(window, {delayTask(100), delayTask(100, true), delayTask(10), delayTask(10, true), timeTask(at(kSomeDay, 12, 0, 0))});
+    const Case cases[] = {
+        {0, 1500ms, 97, 0}, // late, yet an ordinary tick
+        {0, 6s, 92, 0},     // five missed, then this tick's step
+        {0, 6400ms, 92, 0}, // rounded to whole ticks
+        {0, 6600ms, 91, 0},
+        {1, 6s, 8, 0},
+        {2, 60s, 0, 1}, // the end fell in the gap: this tick fires, once
+        {3, 60s, 10, 1},
+        {4, 60s, 0, 0}, // a time of day needs nothing made up
+    };
+    fake.clock = at(kSomeDay, 11, 0, 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.row * 100000 + c.gap.count());
+        fake.tones.clear();
+        selectRow(window, c.row);
+        window.OnStartStop();
+        for (const std::chrono::milliseconds gap : {1000ms, 1000ms, c.gap}) {
+            fake.bootClock += gap;
+            tick();
+        }
+        EXPECT_EQ(window.m_spanCounter, c.counter);
+        EXPECT_EQ(fake.tones.size(), c.tones);
+        window.OnStartStop();
+    }
+
+    // A manual count-down drags the thumb over the missed seconds too.
+    driver::deselectAll(window);
+    preset(30);
+    window.OnStartStop();
+    fake.bootClock += 11s;
+    tick();
+    EXPECT_EQ(window.m_spanCounter, 19);
+    EXPECT_EQ(window.scrollBar()->value(), 19);
+}
+
 TEST_F(Engine, TimeOfDayTaskFiresFromItsTimeOnAnyDayAndFallsSilentAfterMidnight)
 {
     TaskRecord task = timeTask(at(kSomeDay, 12, 0, 0));
