@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-wayland libasound2-dev alsa-utils libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation
   xvfb openbox xdotool x11-utils wmctrl weston dbus at-spi2-core python3-pyatspi python3-dbus python3-gi
   python3 desktop-file-utils appstream dpkg-dev file lintian
+  metacity x11-session-utils x11-xserver-utils # e2e: a GNOME-family window manager; xsm and its iceauth
   "$@"
 )
 missing=()

@@ -83,9 +83,11 @@ def wait_equal(what, get, expected, timeout=20.0, interval=0.05):
 
 
 class Desktop:
-    """Xvfb on a display number it picks itself (so tests run side by side), with openbox managing windows."""
+    """Xvfb on a display number it picks itself (so tests run side by side), with openbox (or `wm`, such as
+    metacity of the GNOME family) managing windows."""
 
-    def __init__(self, home):
+    def __init__(self, home, wm="openbox"):
+        self.wm = wm
         self.processes = []
         self._last_click = None
         try:
@@ -118,11 +120,11 @@ class Desktop:
         self.env.update(DISPLAY=self.display, HOME=home, QT_QPA_PLATFORM="xcb", LC_ALL="C.UTF-8",
                         XDG_RUNTIME_DIR=os.path.join(home, "runtime"))
         os.makedirs(self.env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
-        self.wm_log = open(os.path.join(home, "openbox.log"), "w")
-        self.processes.append(subprocess.Popen(["openbox"], env=self.env, stdout=self.wm_log, stderr=self.wm_log))
-        wait_for("openbox to manage the screen",
+        self.wm_log = open(os.path.join(home, f"{self.wm}.log"), "w")
+        self.processes.append(subprocess.Popen([self.wm], env=self.env, stdout=self.wm_log, stderr=self.wm_log))
+        wait_for(f"{self.wm} to manage the screen",
                  lambda: "window id" in self.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], check_rc=False))
-        log(f"X server {self.display} with openbox is up")
+        log(f"X server {self.display} with {self.wm} is up")
 
     def wm_output(self):
         with open(self.wm_log.name) as f:
@@ -283,7 +285,7 @@ def stop(process, timeout=5):
 class Pelmora:
     """The real program, started in `workdir` with ALSA's default device writing every tone to a capture file."""
 
-    def __init__(self, desktop, workdir, home, as_user=None):
+    def __init__(self, desktop, workdir, home, as_user=None, arguments=()):
         check(PELMORA and os.access(PELMORA, os.X_OK), f"PELMORA does not name the program: {PELMORA!r}")
         self.desktop = desktop
         self.capture = os.path.join(home, "tones.raw")
@@ -291,7 +293,7 @@ class Pelmora:
         # appending through a pipe keeps every tone.
         with open(os.path.join(home, ".asoundrc"), "w") as f:
             f.write('pcm.!default { type file; slave.pcm "null"; file "|cat >>%s"; format "raw" }\n' % self.capture)
-        argv = [PELMORA]
+        argv = [PELMORA, *arguments]
         if as_user:
             argv = ["setpriv", f"--reuid={as_user[0]}", f"--regid={as_user[1]}", "--clear-groups", *argv]
         # Output goes to a file: a pipe nobody reads could fill up and stall the program.
@@ -439,8 +441,9 @@ def read_png(path):
 class Scene:
     """One test's world: a temporary folder with a work folder and a HOME, the desktop, cleaned up always."""
 
-    def __init__(self, name):
+    def __init__(self, name, wm="openbox"):
         self.name = name
+        self.wm = wm
         self.root = tempfile.mkdtemp(prefix=f"pelmora-e2e-{name}-")
         os.chmod(self.root, 0o755)
         self.work = os.path.join(self.root, "work")
@@ -454,14 +457,14 @@ class Scene:
         # ctest's timeout sends SIGTERM: leave through __exit__ so every process is stopped.
         signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
         try:
-            self.desktop = Desktop(self.home)
+            self.desktop = Desktop(self.home, self.wm)
         except BaseException:
             self.__exit__(*sys.exc_info())
             raise
         return self
 
-    def start(self, as_user=None):
-        program = Pelmora(self.desktop, self.work, self.home, as_user=as_user)
+    def start(self, as_user=None, arguments=()):
+        program = Pelmora(self.desktop, self.work, self.home, as_user=as_user, arguments=arguments)
         self.programs.append(program)
         return program
 

@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
 """E2E: a second start in a folder where Pelmora runs raises that window and ends; other folders run side by
-side; a lock left by a killed Pelmora does not stop the next start; nothing new appears in the folder."""
+side; a lock left by a killed Pelmora does not stop the next start; nothing new appears in the folder. Under
+metacity (GNOME family) the window is a normal one that can be minimised, and a second start restores it; the
+editor is a modal dialog over it."""
 import os
+import re
 import signal
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e  # noqa: E402
-from e2e import check, log, wait_equal  # noqa: E402
+from e2e import check, log, wait_equal, wait_for  # noqa: E402
 from taskfile import Task, encode  # noqa: E402
 
 ON_DISK = encode([Task(description=b"Tea", span_delay=180)])
@@ -22,7 +25,53 @@ def second_start_raises(scene, first, folder):
     check(first.running(), "the first Pelmora ended")
 
 
+def properties(desktop, window, *names):
+    return desktop.run(["xprop", "-id", str(window), *names], check_rc=False)
+
+
+def window_state(desktop, window):
+    return properties(desktop, window, "WM_STATE").partition("window state: ")[2].split("\n")[0].strip()
+
+
+def under_metacity():
+    with e2e.Scene("metacity", wm="metacity") as scene:
+        desktop = scene.desktop
+        program = scene.start()
+        window = program.window
+        found = properties(desktop, window, "_NET_WM_WINDOW_TYPE", "WM_TRANSIENT_FOR", "_NET_WM_STATE")
+        check("_NET_WM_WINDOW_TYPE_NORMAL" in found, f"not a normal window: {found}")
+        check("WM_TRANSIENT_FOR:  not found" in found and "MODAL" not in found, f"modal or transient: {found}")
+        actions = set(re.findall(r"_NET_WM_ACTION_\w+", properties(desktop, window, "_NET_WM_ALLOWED_ACTIONS")))
+        check({"_NET_WM_ACTION_MINIMIZE", "_NET_WM_ACTION_CLOSE", "_NET_WM_ACTION_MOVE"} <= actions,
+              f"minimise, close or move is not offered: {sorted(actions)}")
+        check(not actions & {"_NET_WM_ACTION_MAXIMIZE_HORZ", "_NET_WM_ACTION_MAXIMIZE_VERT", "_NET_WM_ACTION_RESIZE"},
+              f"maximise or resize is offered: {sorted(actions)}")
+        # Minimised, the desktop shows the window's icon.
+        check("Icon (16 x 16)" in properties(desktop, window, "_NET_WM_ICON"), "the window has no 16 px icon")
+
+        log("metacity: minimised, and restored by a second start")
+        desktop.run(["xdotool", "windowminimize", "--sync", str(window)])
+        wait_equal("the minimised window", lambda: window_state(desktop, window), "Iconic", timeout=10)
+        status, output = scene.run_briefly(scene.work)
+        check(status == 0, f"the second start ended with {status}: {output}")
+        wait_equal("the restored window", lambda: window_state(desktop, window), "Normal", timeout=10)
+
+        log("metacity: the editor is a modal dialog over the main window")
+        desktop.activate(window)
+        desktop.click(window, e2e.BUTTON_SHOW_LIST)
+        desktop.click(window, e2e.BUTTON_NEW)
+        editor = wait_for("the task editor", program.other_windows, timeout=10)[0]
+        found = properties(desktop, editor, "_NET_WM_WINDOW_TYPE", "WM_TRANSIENT_FOR", "_NET_WM_STATE")
+        check("_NET_WM_WINDOW_TYPE_DIALOG" in found and "_NET_WM_STATE_MODAL" in found
+              and f"window id # {hex(window)}" in found, f"the editor is not modal over the window: {found}")
+        desktop.key(editor, "Escape")
+        wait_equal("the editor to close", program.other_windows, [], timeout=10)
+        desktop.close_box(window)
+        check(program.wait_exit() == 0, "pelmora ended with an error after the close box")
+
+
 def run():
+    under_metacity()
     with e2e.Scene("instance") as scene:
         scene.write_tasks(ON_DISK)
         other = os.path.join(scene.root, "other")

@@ -108,6 +108,8 @@ class SessionManager:
 
 
 def under_session_manager(scene):
+    for program in ("xsm", "iceauth"):
+        check(shutil.which(program), f"{program} is not installed (scripts/install-deps.sh installs it)")
     log("xsm: a checkpoint saves and Pelmora goes on running")
     scene.write_tasks(encode(TASKS))
     manager = SessionManager(scene)
