@@ -46,6 +46,8 @@ def under_metacity():
               f"minimise, close or move is not offered: {sorted(actions)}")
         check(not actions & {"_NET_WM_ACTION_MAXIMIZE_HORZ", "_NET_WM_ACTION_MAXIMIZE_VERT", "_NET_WM_ACTION_RESIZE"},
               f"maximise or resize is offered: {sorted(actions)}")
+        # Metacity's frame is thick enough to hide the list within 175 px.
+        wait_equal("the collapsed outer height", lambda: desktop.outer_height(window), 175, timeout=10)
         # Minimised, the desktop shows the window's icon.
         check("Icon (16 x 16)" in properties(desktop, window, "_NET_WM_ICON"), "the window has no 16 px icon")
 
