@@ -120,6 +120,10 @@ def under_session_manager(scene):
     wait_for("the checkpoint's save", lambda: scene.read_tasks() == encode(TASKS[1:]), timeout=10)
     time.sleep(1)
     check(program.running(), "a checkpoint ended pelmora")
+    with open(os.path.join(scene.home, ".XSM-pelmora")) as f:
+        saved = f.read()
+    check(f"\t--chdir={os.path.realpath(scene.work)}\n" in saved and "RestartStyleHint\nCARD8\n\t0\n" in saved,
+          f"the session does not restart Pelmora in its folder if it runs: {saved}")
 
     log("xsm: a logout that another Pelmora's failed save refused leaves both running")
     remove_first_row(program, "Third")
