@@ -596,22 +596,33 @@ def session_bus(scene):
 
 
 class NotificationService:
-    """tests/e2e/notification_service.py on the scene's session bus, recording the calls it gets."""
+    """tests/e2e/notification_service.py on the scene's session bus, recording the calls it gets; with
+    `portal`, also the desktop portal's Inhibit."""
 
-    def __init__(self, scene):
+    def __init__(self, scene, portal=False):
+        self.env = scene.desktop.env
         self.record = os.path.join(scene.root, "notifications.jsonl")
         script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "notification_service.py")
-        self.process = subprocess.Popen([sys.executable, script, self.record], env=scene.desktop.env,
-                                        stdout=subprocess.PIPE, text=True)
+        self.process = subprocess.Popen([sys.executable, script, self.record] + (["--portal"] if portal else []),
+                                        env=self.env, stdout=subprocess.PIPE, text=True)
         scene.desktop.processes.append(self.process)
         check(self.process.stdout.readline().strip() == "ready", "the notification service did not start")
 
-    def calls(self):
-        """Each call as a list: ["Notify", app, summary, body, id] or ["CloseNotification", id]."""
+    def calls(self, *methods):
+        """Each call as a list: ["Notify", app, summary, body, id, replaces, icon, actions, hints, timeout],
+        ["CloseNotification", id], ["GetCapabilities"], ["Inhibit", window, flags, options, handle] or
+        ["Close", handle]; only those of `methods` when given."""
         if not os.path.exists(self.record):
             return []
         with open(self.record) as f:
-            return [json.loads(line) for line in f if line.strip()]
+            calls = [json.loads(line) for line in f if line.strip()]
+        return [c for c in calls if not methods or c[0] in methods]
+
+    def user(self, method, *args):
+        """What the user does on the notification: Invoke(id, action) or Dismiss(id)."""
+        subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.Notifications",
+                        "/org/freedesktop/Notifications", f"io.github.pelmora.Test.{method}", *args],
+                       env=self.env, check=True, stdout=subprocess.DEVNULL, timeout=10)
 
 
 def another_window(scene):
