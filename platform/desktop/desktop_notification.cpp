@@ -66,12 +66,13 @@ void DesktopNotification::listen()
     if (m_listening)
         return;
     m_listening = true;
+    // From any sender: naming the service would make QtDBus look up its owner, and wait for the answer.
     QDBusConnection bus = QDBusConnection::sessionBus();
-    bus.connect(kService, kPath, kInterface, QStringLiteral("ActionInvoked"), this,
+    bus.connect(QString(), kPath, kInterface, QStringLiteral("ActionInvoked"), this,
                 SLOT(onActionInvoked(uint, QString)));
-    bus.connect(kService, kPath, kInterface, QStringLiteral("ActivationToken"), this,
+    bus.connect(QString(), kPath, kInterface, QStringLiteral("ActivationToken"), this,
                 SLOT(onActivationToken(uint, QString)));
-    bus.connect(kService, kPath, kInterface, QStringLiteral("NotificationClosed"), this, SLOT(onClosed(uint, uint)));
+    bus.connect(QString(), kPath, kInterface, QStringLiteral("NotificationClosed"), this, SLOT(onClosed(uint, uint)));
 }
 
 void DesktopNotification::show(const QString& summary, const QString& body, Actions actions)

@@ -2,16 +2,14 @@
 // inhibitor, Qt message boxes and file dialog.
 #include "platform/desktop/desktop.h"
 
-#include "platform/desktop/desktop_notification.h"
+#include "platform/desktop/alarm_notice.h"
 #include "platform/desktop/run_file.h"
 #include "platform/desktop/sleep_inhibitor.h"
 #include "platform/desktop/tone.h"
-#include "platform/desktop/window_attention.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QPointer>
 
 namespace platform {
 
@@ -30,13 +28,11 @@ QMessageBox::Icon toQtIcon(MessageIcon icon)
     return QMessageBox::NoIcon;
 }
 
-const char* const kSoundFailedFormat = "The sound could not be played: %1";
-
 class RealDesktop final : public Desktop {
 public:
     RealDesktop()
     {
-        setToneFailureHandler([this](const std::string& reason) { onSoundFailed(reason); });
+        setToneFailureHandler([this](const std::string& reason) { m_alarmNotice.soundFailed(reason); });
     }
 
     Time now() override { return systemNow(); }
@@ -44,34 +40,16 @@ public:
 
     void readyTone() override
     {
-        m_soundFailure.clear(); // a new run: the tone tries afresh
+        m_alarmNotice.startRun();
         platform::readyTone();
-        m_notification.prepare();
     }
 
     void silenceTone() override { platform::silenceTone(); }
     bool opensForReading(const std::string& path) override { return platform::opensForReading(path); }
     void runFile(const std::string& path) override { platform::runFile(path); }
 
-    void showAlarm(QWidget* window, const Alarm& alarm) override
-    {
-        m_window = window;
-        m_alarm = alarm;
-        if (!alarm.seen)
-            setAttention(window, true);
-        if (!alarm.seen || !m_soundFailure.isEmpty())
-            notify();
-    }
-
-    void withdrawAlarm() override
-    {
-        // Cleared by us, not by the window manager's activation, which may never come.
-        if (m_alarm && !m_alarm->seen)
-            setAttention(m_window, false);
-        m_alarm.reset();
-        m_notification.close();
-    }
-
+    void showAlarm(QWidget* window, const Alarm& alarm) override { m_alarmNotice.show(window, alarm); }
+    void withdrawAlarm() override { m_alarmNotice.withdraw(); }
     void keepAwake() override { m_inhibitor.hold(); }
     void letSleep() override { m_inhibitor.release(); }
 
@@ -95,27 +73,8 @@ public:
     }
 
 private:
-    // Said even to someone looking at the window: a silent alarm is no alarm.
-    void onSoundFailed(const std::string& reason)
-    {
-        m_soundFailure = QString::fromLatin1(kSoundFailedFormat).arg(QString::fromLocal8Bit(reason));
-        if (m_alarm)
-            notify();
-    }
-
-    void notify()
-    {
-        QPointer<QWidget> window = m_window;
-        DesktopNotification::Actions actions{
-            [window](const QString& token) { activateAtUsersRequest(window, token); }, m_alarm->stop};
-        m_notification.show(QString::fromLocal8Bit(m_alarm->text), m_soundFailure, std::move(actions));
-    }
-
-    DesktopNotification m_notification;
+    AlarmNotice m_alarmNotice;
     SleepInhibitor m_inhibitor;
-    QPointer<QWidget> m_window;
-    std::optional<Alarm> m_alarm; // the alarm told, until withdrawn
-    QString m_soundFailure;       // why this run's tone could not be played, empty while it can
 };
 
 } // namespace
