@@ -82,7 +82,7 @@ void DesktopNotification::show(const QString& summary, const QString& body, Acti
     prepare();
     listen();
     m_actions = std::move(actions);
-    QStringList actionList{QString::fromLatin1(kOpenAction), QGuiApplication::applicationDisplayName()};
+    QStringList actionList{QString::fromLatin1(kOpenAction), QStringLiteral("Show Pelmora")};
     if (m_actions.stop)
         actionList << QString::fromLatin1(kStopAction) << QStringLiteral("Stop");
     const QString desktopId = QGuiApplication::desktopFileName();

@@ -75,6 +75,42 @@ void setUrgencyFlag(xcb_connection_t* connection, xcb_window_t window, bool want
                         kWmHintsWords, hints.data());
 }
 
+void setX11Attention(xcb_connection_t* connection, QWidget* window, bool wanted)
+{
+    const auto id = xcb_window_t(window->winId());
+    sendToWindowManager(connection, id, "_NET_WM_STATE",
+                        {wanted ? kStateAdd : kStateRemove, atom(connection, "_NET_WM_STATE_DEMANDS_ATTENTION"), 0,
+                         kSourceApplication, 0});
+    setUrgencyFlag(connection, id, wanted);
+    xcb_flush(connection);
+}
+
+// The user came to the window: the request is answered, and a flag the window manager leaves set goes.
+class ClearedOnActivation final : public QObject {
+public:
+    static constexpr const char* kName = "pelmora-attention";
+
+    ClearedOnActivation(QWidget* window, xcb_connection_t* connection)
+        : QObject(window), m_window(window), m_connection(connection)
+    {
+        setObjectName(QString::fromLatin1(kName));
+        window->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::WindowActivate) {
+            setX11Attention(m_connection, m_window, false);
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    QWidget* m_window;
+    xcb_connection_t* m_connection;
+};
+
 } // namespace
 
 void setAttention(QWidget* window, bool wanted)
@@ -87,12 +123,10 @@ void setAttention(QWidget* window, bool wanted)
             QApplication::alert(window);
         return;
     }
-    const auto id = xcb_window_t(window->winId());
-    sendToWindowManager(connection, id, "_NET_WM_STATE",
-                        {wanted ? kStateAdd : kStateRemove, atom(connection, "_NET_WM_STATE_DEMANDS_ATTENTION"), 0,
-                         kSourceApplication, 0});
-    setUrgencyFlag(connection, id, wanted);
-    xcb_flush(connection);
+    delete window->findChild<QObject*>(QString::fromLatin1(ClearedOnActivation::kName), Qt::FindDirectChildrenOnly);
+    setX11Attention(connection, window, wanted);
+    if (wanted)
+        new ClearedOnActivation(window, connection);
 }
 
 void activateAtUsersRequest(QWidget* window, const QString& activationToken)

@@ -98,6 +98,8 @@ def run():
         service.user("Invoke", f"uint32:{given}", "string:default")
         wait_for("the window to be active", lambda: desktop.active_window() == program.window, timeout=5)
         check(desktop.topmost() == program.window, "the window was not raised")
+        wait_equal("the attention once the user came", lambda: attention(desktop, program.window), (False, False),
+                   timeout=5)
         still_ringing(program)
         desktop.activate(other)
         check(len(service.calls("Notify")) == 1, "leaving again showed a second notification")
