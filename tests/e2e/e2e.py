@@ -596,22 +596,23 @@ def session_bus(scene):
 
 
 class NotificationService:
-    """tests/e2e/notification_service.py on the scene's session bus, recording the calls it gets; with
-    `portal`, also the desktop portal's Inhibit."""
+    """tests/e2e/notification_service.py on the scene's session bus, recording the calls it gets; `options`
+    add the portal's Inhibit (--portal) or logind's (--logind)."""
 
-    def __init__(self, scene, portal=False):
+    def __init__(self, scene, *options):
         self.env = scene.desktop.env
-        self.record = os.path.join(scene.root, "notifications.jsonl")
+        self.record = os.path.join(scene.root, "notifications-%d.jsonl" % len(os.listdir(scene.root)))
         script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "notification_service.py")
-        self.process = subprocess.Popen([sys.executable, script, self.record] + (["--portal"] if portal else []),
+        self.process = subprocess.Popen([sys.executable, script, self.record, *options],
                                         env=self.env, stdout=subprocess.PIPE, text=True)
         scene.desktop.processes.append(self.process)
         check(self.process.stdout.readline().strip() == "ready", "the notification service did not start")
 
     def calls(self, *methods):
         """Each call as a list: ["Notify", app, summary, body, id, replaces, icon, actions, hints, timeout],
-        ["CloseNotification", id], ["GetCapabilities"], ["Inhibit", window, flags, options, handle] or
-        ["Close", handle]; only those of `methods` when given."""
+        ["CloseNotification", id], ["GetCapabilities"], ["Inhibit", window, flags, options, handle] and
+        ["Close", handle] (portal), ["Inhibit", what, who, why, mode] and ["Released"] (logind); only those of
+        `methods` when given."""
         if not os.path.exists(self.record):
             return []
         with open(self.record) as f:

@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Desktop services for tests on the session bus named by DBUS_SESSION_BUS_ADDRESS: org.freedesktop.Notifications
-and, with --portal, the desktop portal's Inhibit. Each call they get is appended, as a JSON line, to argv[1].
+and, with --portal, the desktop portal's Inhibit, or with --logind, logind's (for a program whose system bus is this
+bus too). Each call they get is appended, as a JSON line, to argv[1], and so is the release of logind's lock.
 The test plays the user through io.github.pelmora.Test: Invoke(id, action) emits ActionInvoked, and
 Dismiss(id) emits NotificationClosed as a click on the notification's close button would."""
 import json
+import os
 import sys
 
 import dbus
@@ -110,6 +112,28 @@ class Portal(dbus.service.Object):
         return path
 
 
+class Logind(dbus.service.Object):
+    """Hands out the write end of a pipe as the lock: its end of file is the release."""
+
+    def __init__(self, bus, record):
+        super().__init__(bus, "/org/freedesktop/login1")
+        self.record = record
+
+    @dbus.service.method("org.freedesktop.login1.Manager", in_signature="ssss", out_signature="h")
+    def Inhibit(self, what, who, why, mode):
+        read_end, write_end = os.pipe()
+        self.record.write("Inhibit", what, who, why, mode)
+        GLib.io_add_watch(read_end, GLib.IO_HUP | GLib.IO_ERR, self.released)
+        lock = dbus.types.UnixFd(write_end)
+        os.close(write_end)
+        return lock
+
+    def released(self, read_end, _condition):
+        self.record.write("Released")
+        os.close(read_end)
+        return False
+
+
 def main():
     dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
     bus = dbus.SessionBus()
@@ -119,6 +143,9 @@ def main():
     if "--portal" in sys.argv[2:]:
         names.append(dbus.service.BusName(PORTAL, bus))
         objects.append(Portal(bus, record))
+    if "--logind" in sys.argv[2:]:
+        names.append(dbus.service.BusName("org.freedesktop.login1", bus))
+        objects.append(Logind(bus, record))
     print("ready", flush=True)
     GLib.MainLoop().run()
     del names, objects

@@ -2,7 +2,8 @@
 """E2E: an alarm behind another window asks for attention (the EWMH state and the WM_HINTS urgency flag) and shows
 one lasting, critical desktop notification per run, whose click raises the window and whose Stop stops the alarm;
 STOP takes back both, activated or not. An alarm seen in the window is shown once the user leaves it, and a
-dismissed notification leaves the alarm ringing. A run keeps the machine awake through the portal's Inhibit.
+dismissed notification leaves the alarm ringing. A run keeps the machine awake through the portal's Inhibit, or
+logind's idle inhibitor where there is no portal.
 With no notification service, or no session bus, the alarm still sounds and nothing fails."""
 import os
 import sys
@@ -69,9 +70,9 @@ def service_modules_missing():
 def run():
     with e2e.Scene("notify") as scene:
         bus = e2e.session_bus(scene)
-        # Pelmora would fall back to logind's inhibitor there: none for the test.
-        scene.desktop.env["DBUS_SYSTEM_BUS_ADDRESS"] = "unix:path=" + os.path.join(scene.root, "no-system-bus")
-        service = e2e.NotificationService(scene, portal=True)
+        # Where Pelmora looks for logind: the test's own bus, not the machine's.
+        scene.desktop.env["DBUS_SYSTEM_BUS_ADDRESS"] = scene.desktop.env["DBUS_SESSION_BUS_ADDRESS"]
+        service = e2e.NotificationService(scene, "--portal")
         program = scene.start()
         desktop = program.desktop
         wait_equal("the clock's title", program.title, "Pelmora -  00:00:00 ")
@@ -136,6 +137,15 @@ def run():
         opened = {c[4] for c in service.calls("Notify")}
         closed = {c[1] for c in service.calls("CloseNotification")} | {last_notification(service)[4]}
         check(opened == closed, f"notifications left open: {service.calls()}")
+
+        log("without a portal, logind's idle inhibitor, from START to STOP")
+        e2e.stop(service.process)
+        service = e2e.NotificationService(scene, "--logind")
+        alarm_behind_another_window(scene, program, 1)
+        check(service.calls("Inhibit") == [["Inhibit", "idle", "Pelmora", inhibits[0][3]["reason"], "block"]],
+              f"not one idle inhibitor from logind: {service.calls()}")
+        stop(scene, program)
+        wait_for("logind's lock to be released", lambda: service.calls("Released"), timeout=5)
 
         log("no notification service, then no session bus: the alarm still sounds and the window still works")
         e2e.stop(service.process)
