@@ -30,12 +30,12 @@ QDBusMessage notificationCall(const char* method)
     return QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
 }
 
-// Runs `done` with the reply whenever it comes, if ever; nothing waits for it.
+// Runs `done` with the reply whenever it comes, if ever, while `owner` lives; nothing waits for it.
 template <typename Reply, typename Done>
-void whenAnswered(const QDBusMessage& call, Done done)
+void whenAnswered(QObject* owner, const QDBusMessage& call, Done done)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), QCoreApplication::instance());
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), owner);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [done](QDBusPendingCallWatcher* w) {
         w->deleteLater();
         const Reply reply = *w;
@@ -56,7 +56,7 @@ void DesktopNotification::prepare()
     if (m_asked || !busUsable())
         return;
     m_asked = true;
-    whenAnswered<QDBusPendingReply<QStringList>>(notificationCall("GetCapabilities"), [this](const QStringList& caps) {
+    whenAnswered<QDBusPendingReply<QStringList>>(this, notificationCall("GetCapabilities"), [this](const QStringList& caps) {
         m_bodyMarkup = caps.contains(QStringLiteral("body-markup"));
     });
 }
@@ -93,7 +93,7 @@ void DesktopNotification::show(const QString& summary, const QString& body, Acti
     call << QGuiApplication::applicationDisplayName() << m_id << desktopId << summary
          << (m_bodyMarkup ? body.toHtmlEscaped() : body) << actionList << hints << kNeverExpires;
     const std::uint64_t shownAs = ++m_generation;
-    whenAnswered<QDBusPendingReply<std::uint32_t>>(call, [this, shownAs](std::uint32_t id) {
+    whenAnswered<QDBusPendingReply<std::uint32_t>>(this, call, [this, shownAs](std::uint32_t id) {
         if (shownAs == m_generation)
             m_id = id;
         else if (id != m_id)
