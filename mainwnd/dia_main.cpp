@@ -286,6 +286,9 @@ bool CDia_Main::event(QEvent* event)
     case QEvent::WindowActivate:
         followFrame();
         break;
+    case QEvent::WindowDeactivate:
+        platform::guarded(this, [this] { OnDeactivate(); });
+        break;
     default:
         break;
     }

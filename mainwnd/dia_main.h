@@ -67,9 +67,12 @@ public:
     void CatchUpMissedTicks();
     // Carries out the active task's action; true when a tone started or a file was started.
     bool Fire();
-    // Shows the run's alarm outside the window the first time it goes off, unless the window is active.
+    // Tells the desktop of the run's alarm the first time it goes off, as seen when the window is active.
     void RaiseAlarmOnce();
-    // Silences the tone and takes back the notification (STOP, START, closing the window).
+    void ShowAlarm(bool seen);
+    // The window stopped being active: an alarm the user saw there and that still sounds is shown outside.
+    void OnDeactivate();
+    // Silences the tone, takes back the notification, lets the machine sleep (STOP, START, closing).
     void EndAlarm();
     void OnHScroll(int code, int thumbPosition);
     // Invalidates the clock rectangle and paints it before returning.
@@ -106,6 +109,7 @@ public:
     bool m_bBlinkOn = false;
     bool m_bManualRun = false;    // the run was started with no row selected
     bool m_bAlarmRaised = false;  // this run's alarm has gone off once
+    bool m_bAlarmShown = false;   // and was shown outside the window
     int m_nSelected = -1;
     std::string m_strText;
     QRect m_rectClock;

@@ -5,11 +5,14 @@
 
 #include "platform/desktop/desktop.h"
 #include "platform/dialogs/dialog_builder.h"
+#include "platform/dialogs/error_boundary.h"
 #include "platform/core/format.h"
 #include "platform/core/line_text.h"
 #include "platform/widgets/scroll_bar.h"
 #include "res/resource.h"
 
+#include <QApplication>
+#include <QPointer>
 #include <QPushButton>
 
 #include <algorithm>
@@ -26,6 +29,7 @@ constexpr std::chrono::milliseconds kTick{1000};
 constexpr std::chrono::milliseconds kLateTick{1500};
 constexpr int kManualBeepHz = 1000;
 constexpr int kManualBeepMs = 100;
+constexpr std::size_t kAlarmTextChars = 200; // a notification's line; more is cut
 
 const char* const kStartCaption = "START";
 const char* const kStopCaption = "STOP";
@@ -35,12 +39,14 @@ void setStartCaption(const CDia_Main& window, const char* caption)
     platform::control<QPushButton>(&window, IDC_START)->setText(QString::fromLatin1(caption));
 }
 
-std::string trimmed(const std::string& text)
+// What an alarm says: the task's first line, or which manual countdown ended.
+std::string alarmText(const TaskRecord& task, bool manual)
 {
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+    if (!manual)
+        return platform::shortLine(task.strDescription, kAlarmTextChars);
+    const SpanParts preset = spanParts(task.spanDelay);
+    return platform::format("The %s countdown has ended",
+                            platform::clockDigits(preset.hours, preset.minutes, preset.seconds).c_str());
 }
 
 void writeManualSettings(TaskRecord& task, std::int64_t counter)
@@ -128,10 +134,13 @@ void CDia_Main::OnStartStop()
     }
     m_bManualRun = manual;
     m_bAlarmRaised = false;
+    m_bAlarmShown = false;
     // A precise timer keeps its grid and drops ticks that fall due while a handler blocks.
     m_nTimerId = startTimer(kTick, Qt::PreciseTimer);
     m_lastTick = platform::desktop().sinceBoot();
     m_bRunning = true;
+    // A machine that sleeps by itself stops counting with it.
+    platform::desktop().keepAwake();
     announceClock(*this, ClockEvent::Start);
 }
 
@@ -189,6 +198,7 @@ bool CDia_Main::Fire()
         m_nTimerId = 0;
         m_bRunning = false;
         setStartCaption(*this, kStartCaption);
+        platform::desktop().letSleep();
         const std::string& path = m_taskActive.strRunFile;
         if (platform::desktop().opensForReading(path)) {
             platform::desktop().runFile(path);
@@ -209,18 +219,41 @@ void CDia_Main::RaiseAlarmOnce()
     if (m_bAlarmRaised)
         return;
     m_bAlarmRaised = true;
-    // Someone looking at the window needs no more than the tone or the started program.
-    if (isActiveWindow())
+    // Someone looking at the window needs no more than the tone or the started program, until they leave.
+    ShowAlarm(isActiveWindow());
+}
+
+void CDia_Main::ShowAlarm(bool seen)
+{
+    m_bAlarmShown = !seen;
+    platform::Alarm alarm{alarmText(m_taskActive, m_bManualRun), seen, {}};
+    if (m_bRunning) {
+        alarm.stop = [window = QPointer<CDia_Main>(this)] {
+            if (window)
+                platform::guarded(window, [&] {
+                    if (window->m_bRunning)
+                        window->OnStartStop();
+                });
+        };
+    }
+    platform::desktop().showAlarm(this, alarm);
+}
+
+void CDia_Main::OnDeactivate()
+{
+    // One of Pelmora's own windows (the editor, a message box) keeps the user here.
+    if (QApplication::activeWindow())
         return;
-    // Read from the counter, not the last paint: a minimised window is not painted.
-    const std::string text = m_bManualRun ? trimmed(ClockText()) : std::string(platform::firstLine(m_taskActive.strDescription));
-    platform::desktop().showAlarm(this, text);
+    // Still sounding: a run whose alarm went off is in progress until STOP.
+    if (m_bAlarmRaised && !m_bAlarmShown && m_bRunning)
+        ShowAlarm(false);
 }
 
 void CDia_Main::EndAlarm()
 {
     platform::desktop().silenceTone();
     platform::desktop().withdrawAlarm();
+    platform::desktop().letSleep();
 }
 
 void CDia_Main::OnHScroll(int code, int thumbPosition)

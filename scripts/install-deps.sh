@@ -9,6 +9,7 @@ set -euo pipefail
 run_set=(
   g++ make cmake pkg-config ccache tzdata dpkg-dev
   qt6-base-dev qt6-wayland libasound2-dev fonts-liberation
+  libxcb1-dev # the alarm's attention request and activation on X11
   # Without a display, make run shows the window in Xvfb under openbox and takes a screenshot.
   xvfb openbox xdotool x11-utils wmctrl
 )

@@ -601,22 +601,34 @@ def session_bus(scene):
 
 
 class NotificationService:
-    """tests/e2e/notification_service.py on the scene's session bus, recording the calls it gets."""
+    """tests/e2e/notification_service.py on the scene's session bus, recording the calls it gets; `options`
+    add the portal's Inhibit (--portal) or logind's (--logind)."""
 
-    def __init__(self, scene):
-        self.record = os.path.join(scene.root, "notifications.jsonl")
+    def __init__(self, scene, *options):
+        self.env = scene.desktop.env
+        self.record = os.path.join(scene.root, "notifications-%d.jsonl" % len(os.listdir(scene.root)))
         script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "notification_service.py")
-        self.process = subprocess.Popen([sys.executable, script, self.record], env=scene.desktop.env,
-                                        stdout=subprocess.PIPE, text=True)
+        self.process = subprocess.Popen([sys.executable, script, self.record, *options],
+                                        env=self.env, stdout=subprocess.PIPE, text=True)
         scene.desktop.processes.append(self.process)
         check(self.process.stdout.readline().strip() == "ready", "the notification service did not start")
 
-    def calls(self):
-        """Each call as a list: ["Notify", app, summary, body, id] or ["CloseNotification", id]."""
+    def calls(self, *methods):
+        """Each call as a list: ["Notify", app, summary, body, id, replaces, icon, actions, hints, timeout],
+        ["CloseNotification", id], ["GetCapabilities"], ["Inhibit", window, flags, options, handle] and
+        ["Close", handle] (portal), ["Inhibit", what, who, why, mode] and ["Released"] (logind); only those of
+        `methods` when given."""
         if not os.path.exists(self.record):
             return []
         with open(self.record) as f:
-            return [json.loads(line) for line in f if line.strip()]
+            calls = [json.loads(line) for line in f if line.strip()]
+        return [c for c in calls if not methods or c[0] in methods]
+
+    def user(self, method, *args):
+        """What the user does on the notification: Invoke(id, action) or Dismiss(id)."""
+        subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.Notifications",
+                        "/org/freedesktop/Notifications", f"io.github.pelmora.Test.{method}", *args],
+                       env=self.env, check=True, stdout=subprocess.DEVNULL, timeout=10)
 
 
 def another_window(scene):

@@ -301,7 +301,7 @@ TEST_F(Engine, AnAlarmBehindAnotherWindowIsShownOncePerRunAndEndsWithStopOrTheWi
     window.OnStartStop();
     tick(5);
     EXPECT_EQ(fake.tones.size(), 3u);
-    EXPECT_EQ(fake.alarms, std::vector<std::string>{"00:00:00"});
+    EXPECT_EQ(fake.alarms, std::vector<std::string>{"The 00:00:02 countdown has ended"});
     ASSERT_TRUE(driver::showExposed(window));
     QApplication::setActiveWindow(&other);
     const int silences = fake.silences;
@@ -323,7 +323,9 @@ TEST_F(Engine, AnAlarmBehindAnotherWindowIsShownOncePerRunAndEndsWithStopOrTheWi
     selectRow(window, 1);
     window.OnStartStop();
     tick();
-    EXPECT_EQ(fake.alarms, (std::vector<std::string>{"00:00:00", "Back up"}));
+    EXPECT_EQ(fake.alarms, (std::vector<std::string>{"The 00:00:02 countdown has ended", "Back up"}));
+    // Awake from each START to the run's end: STOP, or a file that was started.
+    EXPECT_EQ(fake.awake, (std::vector<bool>{true, false, true, false, true, false}));
 
     // Someone looking at the window is not alarmed again.
     QApplication::setActiveWindow(&window);
@@ -337,6 +339,39 @@ TEST_F(Engine, AnAlarmBehindAnotherWindowIsShownOncePerRunAndEndsWithStopOrTheWi
     const int silencesBeforeClose = fake.silences;
     { CDia_Main closing; }
     EXPECT_EQ(fake.silences, silencesBeforeClose + 1) << "closing the window left the tone playing";
+}
+
+TEST_F(Engine, AnAlarmSeenInTheWindowIsShownOnceWhenTheUserLeavesAndItsStopEndsTheRun)
+{
+    TaskRecord task = delayTask(0);
+    task.strDescription = "\r\n\x1b[1mTea\x7f\nis ready";
+    loadTasks(window, {task});
+    QApplication::setActiveWindow(&window);
+    selectRow(window, 0);
+    window.OnStartStop();
+    tick(2);
+    EXPECT_EQ(fake.seenAlarms, 1);
+    EXPECT_TRUE(fake.alarms.empty());
+
+    // Another of Pelmora's windows is no leaving; another program's is, once.
+    QWidget dialog;
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    EXPECT_TRUE(fake.alarms.empty());
+    QApplication::setActiveWindow(&window);
+    QApplication::setActiveWindow(nullptr);
+    QApplication::setActiveWindow(&window);
+    QApplication::setActiveWindow(nullptr);
+    EXPECT_EQ(fake.alarms, std::vector<std::string>{"\u241b[1mTea\u2421"});
+
+    ASSERT_TRUE(fake.alarmStop);
+    const int withdrawals = fake.withdrawals;
+    fake.alarmStop();
+    EXPECT_FALSE(window.m_bRunning);
+    EXPECT_EQ(startCaption(window), "START");
+    EXPECT_EQ(fake.withdrawals, withdrawals + 1);
+    fake.alarmStop(); // a second Stop finds no run, and starts none
+    EXPECT_FALSE(window.m_bRunning);
 }
 
 TEST_F(Engine, AnyOtherActionRunsUntilStopWithoutEffect)
