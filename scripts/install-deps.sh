@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-wayland libasound2-dev alsa-utils libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation
   xvfb openbox xdotool x11-utils wmctrl weston dbus at-spi2-core python3-pyatspi python3-dbus python3-gi
   python3 desktop-file-utils appstream dpkg-dev file lintian
+  libpulse-dev pipewire wireplumber pipewire-pulse pulseaudio-utils libasound2-plugins  # tone via the sound server; its tests
   "$@"
 )
 missing=()
