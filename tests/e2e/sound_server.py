@@ -2,6 +2,7 @@
 private runtime folder and session bus, one mono null sink as the default, no ALSA route to it, recorded with parec."""
 import os
 import shutil
+import signal
 import subprocess
 import time
 
@@ -47,7 +48,7 @@ class SoundServer:
         self._spawn(["pipewire"])
         self._wait("pipewire's socket", lambda: os.path.exists(os.path.join(self.env["XDG_RUNTIME_DIR"], "pipewire-0")))
         self._spawn(["wireplumber"])
-        self._spawn(["pipewire-pulse"])
+        self.pulse = self._spawn(["pipewire-pulse"])
         self._wait("pipewire-pulse to answer", lambda: self.pactl("info", check=False).returncode == 0)
         self.pactl("load-module", "module-null-sink", f"sink_name={SINK}", f"rate={RATE}", "channels=1")
         self._wait("the null sink", lambda: SINK in self.pactl("list", "short", "sinks").stdout)
@@ -63,6 +64,10 @@ class SoundServer:
     def pactl(self, *args, check=True):
         return subprocess.run(["pactl", *args], env=self.env, capture_output=True, text=True, timeout=20,
                               check=check)
+
+    def freeze(self, frozen=True):
+        """Stops or resumes pipewire-pulse, as a server that hangs: its socket still takes connections."""
+        self.pulse.send_signal(signal.SIGSTOP if frozen else signal.SIGCONT)
 
     def recorders(self):
         return self.pactl("list", "short", "source-outputs").stdout.strip()

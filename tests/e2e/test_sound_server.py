@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""E2E: the alarm through a real sound server (PipeWire with pipewire-pulse, no ALSA route to it), then through
-ALSA's pulse plugin while Pelmora's own client finds no server, and with neither a server nor a device: one
-1000 Hz / 100 ms tone per tick until STOP, silence after it, and one line on stderr when nothing can sound."""
+"""E2E: the alarm through a real sound server (PipeWire with pipewire-pulse, no ALSA route to it), with that server
+frozen for a while, through ALSA's pulse plugin while Pelmora's own client finds no server, and with neither a
+server nor a device: one 1000 Hz / 100 ms tone per tick until STOP, silence after it, and one line on stderr when
+no tone can sound."""
 import os
 import sys
 import time
@@ -30,15 +31,16 @@ def joined(segments):
     return out
 
 
-def alarm_until_stop(scene, server, name, asoundrc=None, ticks=TICKS):
-    """A manual countdown from 0 (every tick beeps), recorded for `ticks` ticks, then STOP and a silence:
-    the tones heard as (start in seconds, hz, ms), the seconds of silence after the last one, and the program."""
+def alarm_until_stop(scene, server, name, asoundrc=None, ticks=TICKS, while_ringing=None):
+    """A manual countdown from 0 (every tick beeps), recorded for `ticks` ticks (or while `while_ringing()`
+    runs), then STOP and a silence: the tones heard as (start in seconds, hz, ms), the seconds of silence
+    after the last one, and the program."""
     recording = os.path.join(scene.root, f"{name}.raw")
     parec = server.record(recording)
     program = scene.start(asoundrc=asoundrc)
     wait_for("the clock's title", lambda: (program.title() or "").startswith("Pelmora - "))
     program.desktop.click(program.window, e2e.BUTTON_START)
-    time.sleep(ticks + 0.5)
+    (while_ringing or (lambda: time.sleep(ticks + 0.5)))()
     program.desktop.click(program.window, e2e.BUTTON_START)
     time.sleep(SILENCE_AFTER_STOP)
     program.desktop.close_box(program.window)
@@ -74,6 +76,21 @@ def run():
             check_one_tone_per_tick("through the server", tones, quiet)
             check(program.tones() == [], f"tones went to ALSA instead: {program.tones()}")
             check(FAILURE_LINE not in program.output(), f"a failure was told: {program.output()}")
+
+            log("the server freezes for 3 s and comes back: told once, and the tones go on")
+
+            def freeze_for_a_while():
+                time.sleep(2.5)
+                server.freeze()
+                time.sleep(3)
+                server.freeze(False)
+                time.sleep(3)
+
+            tones, quiet, program = alarm_until_stop(scene, server, "frozen", while_ringing=freeze_for_a_while)
+            told = [line for line in program.output().splitlines() if line.startswith(FAILURE_LINE)]
+            check(len(told) == 1 and "sound server" in told[0], f"the freeze should be told once: {program.output()!r}")
+            # Two ticks before the freeze; parec, a client of the frozen server too, loses its time, not its tones.
+            check(len(tones) >= 4, f"the tones did not come back after the freeze: {tones}")
 
             log("ALSA's pulse plugin names the server; Pelmora's own client is sent where none answers")
             scene.desktop.env["PULSE_SERVER"] = NO_SERVER

@@ -3,9 +3,11 @@
 #include "platform/desktop/tone.h"
 #include "tests/support/timing.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -381,6 +383,57 @@ TEST(Beep, OutOfRangeCallsReturnAtOnceAndPlayNothing)
     for (std::size_t i = 0; i < took.size(); ++i)
         EXPECT_LT(took[i], kReturnsAtOnceMs) << "hz " << calls[i].hz << " ms " << calls[i].ms;
     EXPECT_FALSE(capture.captured());
+}
+
+// Runs the GUI thread's events for `ms`, as the program's event loop would.
+void runEventsFor(int ms)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < until) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+TEST(Beep, TellsTheFailureOnTheGuiThreadOncePerRunAndNotOnceTheRunIsOver)
+{
+    CaptureHome capture;
+    capture.breakDevice();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        pointAlsaAt(capture.home(), capture.serverPath());
+        captureStderr(capture.errorsPath());
+        alarm(30);
+        std::vector<std::string> told;
+        bool onGuiThread = true;
+        platform::setToneFailureHandler([&](const std::string& reason) {
+            told.push_back(reason);
+            onGuiThread = onGuiThread && QThread::currentThread() == qApp->thread();
+        });
+        // A run of two failed tones; a run that is over before its failure reaches the GUI thread; a third run.
+        platform::readyTone();
+        for (int i = 0; i < 2; ++i) {
+            platform::beep(440, 100);
+            runEventsFor(300);
+        }
+        platform::readyTone();
+        platform::beep(440, 100);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        platform::silenceTone();
+        runEventsFor(100);
+        platform::readyTone();
+        platform::beep(440, 100);
+        runEventsFor(300);
+        const bool right = told.size() == 2 && told[0] == told[1] && onGuiThread
+            && told[0].starts_with("no sound server or sound device answered: ");
+        _exit(right ? 0 : 10 + static_cast<int>(told.size()));
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "exit status " << WEXITSTATUS(status);
+    // Each run says it on stderr, the one that was over too.
+    const std::string errors = capture.errors();
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 3) << errors;
 }
 
 TEST(Beep, SilenceBeforeAnyToneStartsNoThread)
