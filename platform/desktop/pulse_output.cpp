@@ -200,7 +200,9 @@ Result PulseOutput::play(const Wave& wave, const CutSignal& signal, Clock::time_
     case Link::NoServer:
         return {Outcome::Unavailable, "no sound server answered"};
     case Link::Pending:
-        return signal.cut() ? Result {Outcome::Cut, {}} : Result {Outcome::Failed, "the sound server did not answer in time"};
+        if (signal.cut())
+            return {Outcome::Cut, {}};
+        return {Outcome::Failed, "the sound server did not answer in time"};
     case Link::Ready:
         break;
     }
