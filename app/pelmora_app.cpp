@@ -14,7 +14,7 @@ bool CPelmoraApp::InitInstance()
 {
     platform::captureStartDir();
     // Claimed before the tasks are read: a second start must not even load them.
-    platform::SingleInstance instance(platform::runtimeDirectory(), platform::instanceName(tasks::kTaskFileName));
+    platform::SingleInstance instance(tasks::kTaskFileName);
     if (!claimTaskFile(instance, m_nExitCode))
         return false;
     {

@@ -1,13 +1,17 @@
 #!/usr/bin/env python3
-"""E2E: a second start in a folder where Pelmora runs raises that window and ends; other folders run side by
-side; a lock left by a killed Pelmora does not stop the next start; nothing new appears in the folder."""
+"""E2E: a second start in a folder where Pelmora runs raises that window and ends, whatever its runtime
+directory; other folders run side by side; a killed Pelmora does not stop the next start; a stopped one and
+another user's are reported in a message box and the start ends with 1; nothing new appears anywhere."""
+import grp
 import os
+import pwd
 import signal
+import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e  # noqa: E402
-from e2e import check, log, wait_equal  # noqa: E402
+from e2e import check, log, wait_equal, wait_for  # noqa: E402
 from taskfile import Task, encode  # noqa: E402
 
 ON_DISK = encode([Task(description=b"Tea", span_delay=180)])
@@ -20,6 +24,30 @@ def second_start_raises(scene, first, folder):
     wait_equal("the first window to have the focus", desktop.active_window, first.window, timeout=10)
     check(desktop.topmost() == first.window, "the first window is not on top of the others")
     check(first.running(), "the first Pelmora ended")
+
+
+def refused_start(scene, folder, as_user=None):
+    """Starts pelmora expecting it to refuse with a message box: closes the box, returns (status, output)."""
+    argv = [e2e.PELMORA]
+    if as_user:
+        argv = ["setpriv", f"--reuid={as_user[0]}", f"--regid={as_user[1]}", "--clear-groups", *argv]
+    process = subprocess.Popen(argv, cwd=folder, env=scene.desktop.env, stdout=subprocess.PIPE,
+                               stderr=subprocess.STDOUT, text=True)
+    try:
+        box = wait_for("the refusal's message box", lambda: (scene.desktop.clients(process.pid) or [None])[0],
+                       timeout=15)
+        scene.desktop.key(box, "Return")
+        output, _ = process.communicate(timeout=10)
+    finally:
+        e2e.stop(process)
+    return process.returncode, output
+
+
+def nobody():
+    try:
+        return pwd.getpwnam("nobody").pw_uid, grp.getgrnam("nogroup").gr_gid
+    except KeyError:
+        return None
 
 
 def run():
@@ -45,11 +73,34 @@ def run():
         check(sorted(windows) == sorted([first.window, second.window]), f"Pelmora windows now: {windows}")
         check(os.listdir(scene.work) == ["TASKS.BIN"], f"new files in the folder: {os.listdir(scene.work)}")
 
-        log("after a crash the lock it left behind does not stop the next start")
+        log("a start with another runtime directory finds the same Pelmora")
+        runtime = scene.desktop.env["XDG_RUNTIME_DIR"]
+        scene.desktop.env["XDG_RUNTIME_DIR"] = os.path.join(scene.root, "other-runtime")
+        os.makedirs(scene.desktop.env["XDG_RUNTIME_DIR"], mode=0o700)
+        second_start_raises(scene, first, scene.work)
+        scene.desktop.env["XDG_RUNTIME_DIR"] = runtime
+
+        user = nobody()
+        if user:
+            log("another user's start is told the folder is held and starts nothing")
+            status, output = refused_start(scene, scene.work, as_user=user)
+            check(status == 1 and "Another user's Pelmora" in output and scene.work in output,
+                  f"another user's start ended with {status}: {output}")
+        else:
+            log("SKIP another user's start: there is no user nobody/nogroup")
+
+        log("a stopped Pelmora is reported: accepting the connection is not an answer")
+        os.kill(first.process.pid, signal.SIGSTOP)
+        try:
+            status, output = refused_start(scene, scene.work)
+        finally:
+            os.kill(first.process.pid, signal.SIGCONT)
+        check(status == 1 and "does not answer" in output and scene.work in output,
+              f"the start beside a stopped Pelmora ended with {status}: {output}")
+
+        log("after a crash nothing stops the next start")
         os.kill(first.process.pid, signal.SIGKILL)
         first.wait_exit()
-        check(any(name.endswith(".lock") for name in os.listdir(scene.desktop.env["XDG_RUNTIME_DIR"])),
-              "no lock left in the runtime directory to recover from")
         again = scene.start()
         second_start_raises(scene, again, scene.work)
         scene.desktop.close_box(again.window)
@@ -57,8 +108,8 @@ def run():
         check(scene.read_tasks() == ON_DISK, "the close box changed the tasks")
         second.close()
         second.wait_exit()
-        left = os.listdir(scene.desktop.env["XDG_RUNTIME_DIR"])
-        check(left == [], f"left in the runtime directory after both ended: {left}")
+        left = os.listdir(runtime) + os.listdir(os.path.join(scene.root, "other-runtime"))
+        check(left == [], f"left in the runtime directories after both ended: {left}")
 
 
 if __name__ == "__main__":
