@@ -23,7 +23,8 @@ class SoundServer:
     def __init__(self, runtime, logs):
         self.processes = []
         self.socket = os.path.join(runtime, "pulse", "native")
-        self.env = {k: v for k, v in os.environ.items() if not k.startswith(("PULSE_", "PIPEWIRE_", "DBUS_"))}
+        # Nothing of the user's own session: its servers, bus or configuration.
+        self.env = {k: v for k, v in os.environ.items() if not k.startswith(("PULSE_", "PIPEWIRE_", "DBUS_", "XDG_"))}
         self.env.update(XDG_RUNTIME_DIR=runtime, HOME=logs, DISPLAY="")
         self._logs = logs
         try:

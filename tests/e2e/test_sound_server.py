@@ -19,16 +19,22 @@ SILENCE_AFTER_STOP = 2.5
 DROPOUT = 0.010
 
 
-def joined(segments):
-    """Tones split by a dropout shorter than DROPOUT: a loaded machine's server or recorder may lose a few
-    milliseconds, but each tone is written to the server whole, at once, so a gap that short is not two tones."""
-    out = []
-    for begin, end in segments:
-        if out and begin - out[-1][1] < DROPOUT * e2e.RATE:
-            out[-1] = (out[-1][0], end)
+def tones_heard(samples):
+    """(start in seconds, hz, ms) of each tone. A loaded machine's server may lose a few milliseconds to silence,
+    but each tone goes to the server whole, at once: pieces less than DROPOUT apart are one tone, measured in
+    length from its first piece to its last and in frequency on its longest piece."""
+    tones = []
+    for begin, end in e2e.tone_segments(samples):
+        if tones and begin - tones[-1][-1][1] < DROPOUT * e2e.RATE:
+            tones[-1].append((begin, end))
         else:
-            out.append((begin, end))
-    return out
+            tones.append([(begin, end)])
+    heard = []
+    for pieces in tones:
+        longest = max(pieces, key=lambda piece: piece[1] - piece[0])
+        ms = e2e.measure(samples, pieces[0][0], pieces[-1][1])[1]
+        heard.append((pieces[0][0] / e2e.RATE, e2e.measure(samples, *longest)[0], ms))
+    return heard
 
 
 def alarm_until_stop(scene, server, name, asoundrc=None, ticks=TICKS, while_ringing=None):
@@ -47,8 +53,8 @@ def alarm_until_stop(scene, server, name, asoundrc=None, ticks=TICKS, while_ring
     check(program.wait_exit() == 0, f"{name}: pelmora ended with an error")
     server.stop_recording(parec)
     samples = e2e.read_samples(recording)
-    segments = joined(e2e.tone_segments(samples))
-    tones = [(begin / e2e.RATE, *e2e.measure(samples, begin, end)) for begin, end in segments]
+    tones = tones_heard(samples)
+    segments = e2e.tone_segments(samples)
     quiet = (len(samples) - segments[-1][1]) / e2e.RATE if segments else 0
     log(f"{name}: {len(tones)} tones, " + ", ".join(f"{at:.2f}s {hz} Hz {ms} ms" for at, hz, ms in tones))
     return tones, quiet, program
