@@ -8,7 +8,7 @@ set -euo pipefail
 
 run_set=(
   g++ make cmake pkg-config ccache tzdata dpkg-dev
-  qt6-base-dev qt6-wayland libasound2-dev fonts-liberation
+  qt6-base-dev qt6-wayland libpulse-dev libasound2-dev fonts-liberation
   libxcb1-dev # the alarm's attention request and activation on X11
   # Without a display, make run shows the window in Xvfb under openbox and takes a screenshot.
   xvfb openbox xdotool x11-utils wmctrl
@@ -18,6 +18,8 @@ test_set=(
   weston dbus at-spi2-core python3 python3-pyatspi python3-dbus python3-gi
   # A GNOME-family window manager, and a real session manager (xsm) with its iceauth.
   metacity x11-session-utils x11-xserver-utils
+  # The tone through a real sound server, and through ALSA's pulse plugin.
+  pipewire wireplumber pipewire-pulse pulseaudio-utils libasound2-plugins
 )
 package_set=(desktop-file-utils appstream file lintian)
 

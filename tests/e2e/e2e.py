@@ -285,14 +285,15 @@ def stop(process, timeout=5):
 class Pelmora:
     """The real program, started in `workdir` with ALSA's default device writing every tone to a capture file."""
 
-    def __init__(self, desktop, workdir, home, as_user=None, arguments=()):
+    def __init__(self, desktop, workdir, home, as_user=None, arguments=(), asoundrc=None):
         check(PELMORA and os.access(PELMORA, os.X_OK), f"PELMORA does not name the program: {PELMORA!r}")
         self.desktop = desktop
         self.capture = os.path.join(home, "tones.raw")
         # The file plugin truncates its file at every open, and the tone opens the device once per beep:
         # appending through a pipe keeps every tone.
         with open(os.path.join(home, ".asoundrc"), "w") as f:
-            f.write('pcm.!default { type file; slave.pcm "null"; file "|cat >>%s"; format "raw" }\n' % self.capture)
+            f.write(asoundrc or 'pcm.!default { type file; slave.pcm "null"; file "|cat >>%s"; format "raw" }\n'
+                    % self.capture)
         argv = [PELMORA, *arguments]
         if as_user:
             argv = ["setpriv", f"--reuid={as_user[0]}", f"--regid={as_user[1]}", "--clear-groups", *argv]
@@ -337,19 +338,29 @@ class Pelmora:
 
 
 def tones_in(path):
-    """(hertz, milliseconds) of each tone in a raw capture.
+    """(hertz, milliseconds) of each tone in a raw capture (see tone_segments)."""
+    samples = read_samples(path)
+    return [measure(samples, begin, end) for begin, end in tone_segments(samples)]
+
+
+def read_samples(path):
+    """The S16_LE samples of a raw capture; none when there is no file."""
+    samples = array.array("h")
+    if os.path.exists(path):
+        with open(path, "rb") as f:
+            samples.frombytes(f.read())
+    if sys.byteorder != "little":
+        samples.byteswap()
+    return samples
+
+
+def tone_segments(samples):
+    """(first, last) sample of each tone in a capture.
 
     Tones follow one another in the capture with no gap when their length fills whole ALSA periods, but each
     one fades in from and out to an exact zero sample: two zero samples in a row never occur inside a tone,
     so they split it from the next. Slivers shorter than a millisecond are fade edges, not tones.
     """
-    if not os.path.exists(path):
-        return []
-    samples = array.array("h")
-    with open(path, "rb") as f:
-        samples.frombytes(f.read())
-    if sys.byteorder != "little":
-        samples.byteswap()
     segments, start, zeros = [], None, 0
     for i, value in enumerate(samples):
         if value == 0:
@@ -363,18 +374,16 @@ def tones_in(path):
             zeros = 0
     if start is not None:
         segments.append((start, len(samples) - zeros))
-    return [_measure(samples, begin, end) for begin, end in segments if end - begin >= RATE // 1000]
+    return [(begin, end) for begin, end in segments if end - begin >= RATE // 1000]
 
 
-def _measure(samples, begin, end):
-    crossings, previous = 0, 0
-    for value in samples[begin:end]:
-        if value != 0:
-            if previous and (value > 0) != (previous > 0):
-                crossings += 1
-            previous = value
-    seconds = (end - begin) / RATE
-    return (round(crossings / 2 / seconds) if seconds else 0, round(seconds * 1000, 1))
+def measure(samples, begin, end):
+    """(hertz, milliseconds) of samples [begin, end): whole periods between the first and last upward zero
+    crossing, each found to a fraction of a sample, over the time they span."""
+    rising = [i + samples[i] / (samples[i] - samples[i + 1]) for i in range(begin, end - 1)
+              if samples[i] < 0 <= samples[i + 1]]
+    hz = (len(rising) - 1) * RATE / (rising[-1] - rising[0]) if len(rising) > 1 else 0
+    return (round(hz, 1), round((end - begin) / RATE * 1000, 1))
 
 
 def read_png(path):
@@ -463,8 +472,9 @@ class Scene:
             raise
         return self
 
-    def start(self, as_user=None, arguments=()):
-        program = Pelmora(self.desktop, self.work, self.home, as_user=as_user, arguments=arguments)
+    def start(self, as_user=None, arguments=(), asoundrc=None):
+        program = Pelmora(self.desktop, self.work, self.home, as_user=as_user, arguments=arguments,
+                          asoundrc=asoundrc)
         self.programs.append(program)
         return program
 
