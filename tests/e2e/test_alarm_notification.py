@@ -4,7 +4,8 @@ one lasting, critical desktop notification per run, whose click raises the windo
 STOP takes back both, activated or not. An alarm seen in the window is shown once the user leaves it, and a
 dismissed notification leaves the alarm ringing. A run keeps the machine awake through the portal's Inhibit, or
 logind's idle inhibitor where there is no portal.
-With no notification service, or no session bus, the alarm still sounds and nothing fails."""
+With no notification service, or no session bus, the alarm still sounds and nothing fails. With no sound server
+and no sound device, the notification says the sound failed, even over the active window."""
 import os
 import sys
 import time
@@ -67,7 +68,31 @@ def service_modules_missing():
     return False
 
 
+def set_preset(program):
+    wait_equal("the clock's title", program.title, "Pelmora -  00:00:00 ")
+    for _ in range(PRESET):
+        program.desktop.click(program.window, e2e.SCROLL_RIGHT_ARROW)
+    wait_equal("the preset", program.title, "Pelmora -  00:00:%02d " % PRESET, timeout=5)
+
+
+def sound_failure_is_told():
+    with e2e.Scene("notify-silent") as scene:
+        e2e.session_bus(scene)
+        service = e2e.NotificationService(scene)
+        # No server answers (the private runtime folder has none), and ALSA's default names no card.
+        program = scene.start(asoundrc="pcm.!default { type hw; card 99 }\n")
+        set_preset(program)
+        scene.desktop.click(program.window, e2e.BUTTON_START)
+        note = wait_for("the notification of the failed sound", lambda: service.calls("Notify"), timeout=PRESET + 5)[0]
+        check(note[2] == ENDED and note[3].startswith("The sound could not be played: "), f"notification {note}")
+        check(scene.desktop.active_window() == program.window, "the window was not active: the case is not tested")
+        stop(scene, program)
+        told = program.output().count("the alarm's sound could not be played")
+        check(told == 1, f"the failure was told {told} times on stderr: {program.output()}")
+
+
 def run():
+    sound_failure_is_told()
     with e2e.Scene("notify") as scene:
         bus = e2e.session_bus(scene)
         # Where Pelmora looks for logind: the test's own bus, not the machine's.
@@ -75,10 +100,7 @@ def run():
         service = e2e.NotificationService(scene, "--portal")
         program = scene.start()
         desktop = program.desktop
-        wait_equal("the clock's title", program.title, "Pelmora -  00:00:00 ")
-        for _ in range(PRESET):
-            desktop.click(program.window, e2e.SCROLL_RIGHT_ARROW)
-        wait_equal("the preset", program.title, "Pelmora -  00:00:%02d " % PRESET, timeout=5)
+        set_preset(program)
         check(not service.calls("Inhibit"), "the machine was kept awake without a run")
 
         log("a manual countdown ends behind another window: attention and one lasting, critical notification")
