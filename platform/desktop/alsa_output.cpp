@@ -12,6 +12,9 @@ namespace {
 
 constexpr unsigned kLatencyUs = 100000;
 constexpr int kWaitMs = 10;
+// Silence written after each tone. ALSA's pulse plugin keeps its last few frames back until a drain, which a
+// stop could not cut short, and reports them played: without a tail, the fade-out is lost and the tone clicks.
+constexpr long kTailFrames = kBlockFrames;
 
 // ALSA reports a missing device on stderr by itself; the program says it once, in its own words.
 void silentAlsaError(const char*, int, const char*, int, const char*, ...) {}
@@ -53,6 +56,8 @@ public:
                 return signal.cut() ? drop(Outcome::Cut)
                                     : drop(Outcome::Failed, "the sound device did not take the tone in its time");
         }
+        // The tone is whole without its tail: a device with no room left for it has all it needs.
+        write(std::vector<std::int16_t>(kTailFrames, 0), signal, deadline);
         // A tone shorter than the buffer has not started yet: start it, or a stop would wait for a drain.
         if (snd_pcm_state(m_pcm) == SND_PCM_STATE_PREPARED)
             snd_pcm_start(m_pcm);

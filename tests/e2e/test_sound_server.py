@@ -17,6 +17,9 @@ NO_SERVER = "unix:/nonexistent/pulse/native"
 FAILURE_LINE = "pelmora: the alarm's sound could not be played: "
 SILENCE_AFTER_STOP = 2.5
 DROPOUT = 0.010
+# A tone's length as heard, in ms either way: a loaded server may lose a few ms; the plugin's path loses none.
+LENGTH_SLACK = 10
+WHOLE_LENGTH_SLACK = 2
 
 
 def tones_heard(samples):
@@ -60,10 +63,11 @@ def alarm_until_stop(scene, server, name, asoundrc=None, ticks=TICKS, while_ring
     return tones, quiet, program
 
 
-def check_one_tone_per_tick(name, tones, quiet, ticks=TICKS):
+def check_one_tone_per_tick(name, tones, quiet, ticks=TICKS, length_slack=LENGTH_SLACK):
     check(len(tones) >= ticks, f"{name}: {len(tones)} tones in {ticks} ticks")
     for at, hz, ms in tones:
-        check(abs(hz - 1000) <= 5 and abs(ms - 100) <= 10, f"{name}: a tone of {hz} Hz for {ms} ms at {at:.2f} s")
+        check(abs(hz - 1000) <= 5 and abs(ms - 100) <= length_slack,
+              f"{name}: a tone of {hz} Hz for {ms} ms at {at:.2f} s")
     gaps = [b[0] - a[0] for a, b in zip(tones, tones[1:])]
     check(all(0.8 < gap < 1.2 for gap in gaps), f"{name}: tones are not a tick apart: {gaps}")
     # A tick a second: a tone would have come within the silence had STOP not ended them.
@@ -102,7 +106,8 @@ def run():
             scene.desktop.env["PULSE_SERVER"] = NO_SERVER
             plugin = 'pcm.!default { type pulse; server "unix:%s" }\nctl.!default { type pulse; server "unix:%s" }\n'
             tones, quiet, program = alarm_until_stop(scene, server, "plugin", plugin % (server.socket, server.socket))
-            check_one_tone_per_tick("through ALSA's pulse plugin", tones, quiet)
+            # The whole tone with its fade-out, not cut 4 ms short with a click at its end.
+            check_one_tone_per_tick("through ALSA's pulse plugin", tones, quiet, length_slack=WHOLE_LENGTH_SLACK)
             check(FAILURE_LINE not in program.output(), f"a failure was told: {program.output()}")
 
             log("no server and no device: the alarm says so, once")
