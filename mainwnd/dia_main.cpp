@@ -74,6 +74,8 @@ CDia_Main::CDia_Main(QWidget* parent) : QDialog(parent)
 
 CDia_Main::~CDia_Main()
 {
+    // The focus leaves as the window's parts go; what is left of this window hears nothing of it.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
     // Closing the window ends the program: no tone or notification outlives it.
     EndAlarm();
     // The list's model reads m_tasks, which is gone by the time the base class hides the window.
@@ -85,6 +87,12 @@ void CDia_Main::bindControls()
     platform::bindCommands<CDia_Main>(this, kCommands);
     connect(scrollBar(), &platform::ScrollBar::scrolled, this, [this](int code, int thumbPosition) {
         platform::guarded(this, [&] { OnHScroll(code, thumbPosition); });
+    });
+    // The user may leave Pelmora from another of its windows (the About box, the help), which this one never
+    // hears of: the focus leaving the whole program tells.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (!now)
+            platform::guarded(this, [this] { OnDeactivate(); });
     });
 }
 

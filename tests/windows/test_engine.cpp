@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -372,6 +373,33 @@ TEST_F(Engine, AnAlarmSeenInTheWindowIsShownOnceWhenTheUserLeavesAndItsStopEndsT
     EXPECT_EQ(fake.withdrawals, withdrawals + 1);
     fake.alarmStop(); // a second Stop finds no run, and starts none
     EXPECT_FALSE(window.m_bRunning);
+
+    // Leaving from another of Pelmora's windows (the About box, the help) is leaving too.
+    QApplication::setActiveWindow(&window);
+    window.OnStartStop();
+    tick();
+    EXPECT_EQ(fake.seenAlarms, 2);
+    QLineEdit field(&dialog);
+    field.show();
+    QApplication::setActiveWindow(&dialog);
+    field.setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), &field);
+    QApplication::setActiveWindow(nullptr);
+    EXPECT_EQ(fake.alarms.size(), 2u) << "the alarm was not shown when the user left from the About box";
+
+    // Closing the window while it is active and a seen alarm rings shows nothing as it goes.
+    {
+        CDia_Main closing;
+        ASSERT_TRUE(driver::showExposed(closing));
+        loadTasks(closing, {task});
+        QApplication::setActiveWindow(&closing);
+        selectRow(closing, 0);
+        closing.OnStartStop();
+        closing.OnTimer();
+        ASSERT_EQ(fake.seenAlarms, 3);
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+    }
+    EXPECT_EQ(fake.alarms.size(), 2u) << "the closed window showed its alarm";
 }
 
 TEST_F(Engine, AnyOtherActionRunsUntilStopWithoutEffect)
