@@ -8,6 +8,7 @@
 // "first <ns>" when a started stream receives its first samples, "stop <ns> <frames played>" when it stops.
 // With `stalled true` the clock never plays anything, like a suspended sound server: writers find no room.
 // With `stuck_after N` it stops after N frames and stays running with the rest pending, as a stuck stream does.
+// With `open_ms N` opening it takes N ms, as a plugin waiting for a frozen sound server does.
 #include <alsa/asoundlib.h>
 #include <alsa/pcm_external.h>
 
@@ -202,6 +203,7 @@ SND_PCM_PLUGIN_DEFINE_FUNC(paced)
     const char* events = nullptr;
     int stalled = 0;
     long stuckAfter = -1;
+    long openMs = 0;
     snd_config_iterator_t i, next;
     snd_config_for_each(i, next, conf) {
         snd_config_t* entry = snd_config_iterator_entry(i);
@@ -219,12 +221,16 @@ SND_PCM_PLUGIN_DEFINE_FUNC(paced)
             continue;
         if (key == "stuck_after" && snd_config_get_integer(entry, &stuckAfter) >= 0)
             continue;
+        if (key == "open_ms" && snd_config_get_integer(entry, &openMs) >= 0)
+            continue;
         SNDERR("Unknown field %s", id);
         return -EINVAL;
     }
     if (stream != SND_PCM_STREAM_PLAYBACK || !file)
         return -EINVAL;
 
+    if (openMs > 0)
+        usleep(useconds_t(openMs * 1000));
     auto owner = std::make_unique<Paced>();
     Paced* p = owner.get();
     p->stalled = stalled > 0;

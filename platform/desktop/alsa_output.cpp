@@ -4,7 +4,12 @@
 #include <alsa/asoundlib.h>
 
 #include <cerrno>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 
 namespace platform::tone {
 
@@ -15,6 +20,10 @@ constexpr int kWaitMs = 10;
 // Silence written after each tone. ALSA's pulse plugin keeps its last few frames back until a drain, which a
 // stop could not cut short, and reports them played: without a tail, the fade-out is lost and the tone clicks.
 constexpr long kTailFrames = kBlockFrames;
+// A device past its tone's deadline by this much is not answering: the tone is given up, not waited for.
+constexpr auto kAnswerMargin = std::chrono::milliseconds(50);
+// How long a tone, or the program's end, waits for the last tone's device to be let go.
+constexpr auto kReleaseWait = std::chrono::milliseconds(100);
 
 // ALSA reports a missing device on stderr by itself; the program says it once, in its own words.
 void silentAlsaError(const char*, int, const char*, int, const char*, ...) {}
@@ -111,6 +120,63 @@ private:
     int m_error = 0;
 };
 
+// One tone on the device, played on a thread of its own: a plugin that talks to a sound server (pulse, pipewire)
+// may wait on a frozen server without a time limit, even to open or to drop. The tone thread forwards a stop
+// and may leave; the device's thread then finishes alone, and the device stays in its use until then.
+class DeviceTone final : public CutSignal {
+public:
+    bool cut() const override
+    {
+        std::lock_guard lock(m_mutex);
+        return m_cut;
+    }
+    bool waitUntil(Clock::time_point until) const override
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_until(lock, until, [this] { return m_cut; });
+    }
+    void stop()
+    {
+        std::lock_guard lock(m_mutex);
+        m_cut = true;
+        m_changed.notify_all();
+    }
+    void finish(Result result)
+    {
+        std::lock_guard lock(m_mutex);
+        m_result = std::move(result);
+        m_changed.notify_all();
+    }
+    // The result once the device's thread is done with it; nothing while it plays, or past `until`.
+    std::optional<Result> resultBy(Clock::time_point until) const
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait_until(lock, until, [this] { return m_result.has_value(); });
+        return m_result;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    bool m_cut = false;
+    std::optional<Result> m_result;
+};
+
+// The last tone's, used by the tone thread only.
+std::shared_ptr<DeviceTone>& lastTone()
+{
+    static std::shared_ptr<DeviceTone> tone;
+    return tone;
+}
+
+Result playOnDevice(const Wave& wave, const CutSignal& signal, Clock::time_point deadline)
+{
+    Pcm pcm;
+    if (pcm.error() < 0)
+        return unavailable(pcm.error());
+    return pcm.play(wave, signal, deadline);
+}
+
 } // namespace
 
 void readyAlsa()
@@ -121,10 +187,29 @@ void readyAlsa()
 
 Result playThroughAlsa(const Wave& wave, const CutSignal& signal, Clock::time_point deadline)
 {
-    Pcm pcm;
-    if (pcm.error() < 0)
-        return unavailable(pcm.error());
-    return pcm.play(wave, signal, deadline);
+    // One tone on the device at a time: a device still held by a tone that did not answer is not answering.
+    if (!releaseAlsa(Clock::now() + kReleaseWait))
+        return {Outcome::Failed, "the sound device did not answer in time"};
+    auto tone = std::make_shared<DeviceTone>();
+    lastTone() = tone;
+    std::thread([tone, wave, deadline] { tone->finish(playOnDevice(wave, *tone, deadline)); }).detach();
+    const auto givenUp = deadline + kAnswerMargin;
+    while (Clock::now() < givenUp) {
+        if (signal.cut()) {
+            tone->stop();
+            return {Outcome::Cut, {}};
+        }
+        if (const std::optional<Result> result = tone->resultBy(std::min(Clock::now() + kCutCheck, givenUp)))
+            return *result;
+    }
+    tone->stop();
+    return {Outcome::Failed, "the sound device did not answer in time"};
+}
+
+bool releaseAlsa(Clock::time_point until)
+{
+    const std::shared_ptr<DeviceTone>& tone = lastTone();
+    return !tone || tone->resultBy(until).has_value();
 }
 
 } // namespace platform::tone

@@ -27,6 +27,8 @@ using tone::Outcome;
 constexpr auto kPlayOutMargin = std::chrono::milliseconds(150);
 // START readies the sound a second or more before the first tone; a slower server is waited for by the tone.
 constexpr auto kReadyLimit = std::chrono::milliseconds(500);
+// The program's end waits this long at most for the sound device to be let go.
+constexpr auto kReleaseOnExit = std::chrono::milliseconds(100);
 
 bool isPlayable(int hz, int ms)
 {
@@ -161,8 +163,12 @@ private:
         std::unique_lock lock(m_mutex);
         for (;;) {
             m_wake.wait(lock, [this] { return m_quit || m_current || m_readying; });
-            if (m_quit)
+            if (m_quit) {
+                // A stopped tone's device is let go before the program ends, unless it does not answer.
+                lock.unlock();
+                tone::releaseAlsa(Clock::now() + kReleaseOnExit);
                 return;
+            }
             if (std::exchange(m_readying, false) && !m_current) {
                 lock.unlock();
                 pulse.ready(ReadySignal(*this), Clock::now() + kReadyLimit);

@@ -66,14 +66,15 @@ public:
     }
 
     // A default device that plays in real time, so a stopped tone stops in the file too; or, stalled, not at
-    // all; or stuck after some frames, the rest pending for ever.
-    void pace(bool stalled = false, int stuckAfter = -1)
+    // all; or stuck after some frames, the rest pending for ever; or slow to open, by `openMs`.
+    void pace(bool stalled = false, int stuckAfter = -1, int openMs = 0)
     {
         QFile rc(m_dir.filePath(".asoundrc"));
         EXPECT_TRUE(rc.open(QIODevice::WriteOnly));
         rc.write("pcm_type.paced { lib \"" PACED_PCM_PLUGIN "\" }\npcm.!default { type paced; file \""
                  + capturePath().toLocal8Bit() + "\"; events \"" + eventsPath().toLocal8Bit() + "\""
-                 + (stalled ? "; stalled true" : "") + "; stuck_after " + QByteArray::number(stuckAfter) + " }\n");
+                 + (stalled ? "; stalled true" : "") + "; stuck_after " + QByteArray::number(stuckAfter) + "; open_ms "
+                 + QByteArray::number(openMs) + " }\n");
     }
 
     // CLOCK_MONOTONIC milliseconds at which each tone's first samples reached the paced device.
@@ -229,6 +230,7 @@ struct ChildReport {
     std::vector<double> took;
     std::vector<double> calledAt;
     double exitAt = 0;
+    double endedAt = 0; // when the parent saw the child gone
 };
 
 // ALSA reads ~/.asoundrc once per process, so the redirection only holds in a process that has not
@@ -260,6 +262,7 @@ ChildReport beepInChild(const CaptureHome& capture, const std::vector<Call>& cal
     close(fds[0]);
     int status = -1;
     EXPECT_EQ(waitpid(pid, &status, 0), pid);
+    child.endedAt = monotonicMs();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     return child;
 }
@@ -386,6 +389,17 @@ TEST(Beep, ADeviceStuckWithSamplesPendingIsDroppedAndTheNextTickSounds)
     EXPECT_EQ(capture.samples().size(), 3 * 4000u);
     // Most of each tone was heard: nothing to tell.
     EXPECT_EQ(capture.errors(), "");
+}
+
+TEST(Beep, ADeviceThatDoesNotAnswerCostsOnlyItsToneIsToldAndDoesNotHoldTheExit)
+{
+    CaptureHome capture;
+    // As ALSA's pulse plugin opening on a frozen server: the open takes far longer than the tone.
+    capture.pace(false, -1, 3000);
+    const ChildReport child = beepInChild(capture, {{1000, 100, 600}, {1000, 100, 400}});
+    EXPECT_LT(child.endedAt - child.exitAt, 500.0 * testing_support::kTimingSlack) << "the exit waited for the device";
+    EXPECT_EQ(capture.errors(), "pelmora: the alarm's sound could not be played: the sound device did not answer "
+                                "in time\n");
 }
 
 TEST(Beep, OutOfRangeCallsReturnAtOnceAndPlayNothing)
