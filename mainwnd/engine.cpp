@@ -161,11 +161,12 @@ bool CDia_Main::Fire()
         m_bRunning = false;
         setStartCaption(*this, kStartCaption);
         const std::string& path = m_taskActive.strRunFile;
-        if (platform::desktop().opensForReading(path)) {
-            platform::desktop().runFile(path);
+        std::optional<std::string> notStarted;
+        if (platform::desktop().opensForReading(path) && !(notStarted = platform::desktop().runFile(path)))
             return true;
-        }
         m_strText = platform::format("Can not open the file: \n\n\"%s\"", path.c_str());
+        if (notStarted)
+            m_strText += "\n\n" + *notStarted;
         platform::desktop().messageBox(this, m_strText, platform::MessageIcon::Information);
         return false;
     }

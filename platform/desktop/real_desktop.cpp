@@ -34,7 +34,7 @@ public:
     void readyTone() override { platform::readyTone(); }
     void silenceTone() override { platform::silenceTone(); }
     bool opensForReading(const std::string& path) override { return platform::opensForReading(path); }
-    void runFile(const std::string& path) override { platform::runFile(path); }
+    std::optional<std::string> runFile(const std::string& path) override { return platform::runFile(path); }
 
     void showAlarm(QWidget* window, const std::string& text) override
     {

@@ -26,7 +26,11 @@ public:
     void readyTone() override { ++readies; }
     void silenceTone() override { ++silences; }
     bool opensForReading(const std::string& path) override;
-    void runFile(const std::string& path) override { runs.push_back(path); }
+    std::optional<std::string> runFile(const std::string& path) override
+    {
+        runs.push_back(path);
+        return runFailure;
+    }
     void showAlarm(QWidget*, const std::string& text) override { alarms.push_back(text); }
     void withdrawAlarm() override { ++withdrawals; }
     void messageBox(QWidget*, const std::string& text, MessageIcon icon) override;
@@ -37,6 +41,7 @@ public:
     int readies = 0;
     int silences = 0;
     std::vector<std::string> runs;
+    std::optional<std::string> runFailure; // what runFile answers
     std::vector<std::string> alarms;
     int withdrawals = 0;
     std::vector<Message> messages;

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -240,6 +241,18 @@ TEST_F(Engine, RunTaskWithAFileThatDoesNotOpenShowsTheMessageAndRunsNothing)
     tick();
     EXPECT_EQ(fake.messages.size(), 2u);
     EXPECT_TRUE(fake.runs.empty());
+
+    // A file that opens but cannot be started gets the same message, with the reason after it.
+    const std::string script = dir.file("lost.sh");
+    QFile(QString::fromStdString(script)).open(QIODevice::WriteOnly);
+    loadTasks(window, {runTask(script)});
+    fake.runFailure = "Its interpreter /nonexistent cannot be run: No such file or directory.";
+    selectRow(window, 2);
+    window.OnStartStop();
+    tick();
+    ASSERT_EQ(fake.messages.size(), 3u);
+    EXPECT_EQ(fake.messages[2].text, "Can not open the file: \n\n\"" + script + "\"\n\n" + *fake.runFailure);
+    EXPECT_EQ(startCaption(window), "START");
 }
 
 TEST_F(Engine, AnAlarmBehindAnotherWindowIsShownOncePerRunAndEndsWithStopOrTheWindow)
