@@ -216,11 +216,18 @@ bool ReplacingFile::keepSwappedOut(const std::optional<FileStamp>& before)
         return true;
     }
     // A version that cannot be kept goes back in its place, and the new file away: nothing unread is lost.
+    // Should even that fail, the version stays under the temporary name, which the error then gives.
     const int error = copy.error;
-    if (::renameat2(AT_FDCWD, swapped.c_str(), AT_FDCWD, m_target.c_str(), RENAME_EXCHANGE) == 0)
+    std::string step = "the version found there could not be kept as " + copy.failedName;
+    if (::renameat2(AT_FDCWD, swapped.c_str(), AT_FDCWD, m_target.c_str(), RENAME_EXCHANGE) == 0) {
         m_replaced = false;
+    } else {
+        m_file.forgetName();
+        m_versionLeftAside = true;
+        step += "; it is still there as " + swapped.filename().string();
+    }
     errno = error;
-    return failed("the version found there could not be kept as " + copy.failedName);
+    return failed(step);
 }
 
 std::string ReplacingFile::errorText() const

@@ -74,6 +74,8 @@ public:
     const std::filesystem::path& kept() const { return m_kept; }
     // Whether the version found was seen in one step with the replacement (else it was looked at just before).
     bool exchanged() const { return m_exchanged; }
+    // Whether the version found could be neither kept nor put back, and lies under a temporary name.
+    bool versionLeftAside() const { return m_versionLeftAside; }
     std::string errorText() const override;
 
 private:
@@ -91,6 +93,7 @@ private:
     std::string m_failedStep; // said before the system's reason when the step is not plain from it
     bool m_replaced = false;
     bool m_exchanged = false;
+    bool m_versionLeftAside = false;
     FileStamp m_written;
     std::filesystem::path m_kept;
 };

@@ -230,7 +230,9 @@ SaveResult saveTasks(const std::filesystem::path& file, const TaskList& list, co
     if (replacement.committed() && options.placed)
         options.placed(replacement.written(), replacement.kept());
     if (!done)
-        throw platform::FileError(name, replacement.committed() ? notDurable(sink.errorText()) : sink.errorText());
+        throw platform::FileError(name, replacement.committed() && !replacement.versionLeftAside()
+                                            ? notDurable(sink.errorText())
+                                            : sink.errorText());
     SaveResult saved;
     saved.written = replacement.written();
     saved.kept = replacement.kept();
