@@ -47,7 +47,8 @@ bool allHex(const std::string& text)
 
 TemporaryFile::TemporaryFile(const std::filesystem::path& beside, mode_t mode) : m_beside(beside)
 {
-    m_fd = ::open(folderOfFile(beside).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    m_fd = temporary_file_hooks::withoutUnnamed ? (errno = EOPNOTSUPP, -1)
+                                                : ::open(folderOfFile(beside).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     for (int attempt = 0; m_fd < 0 && attempt < kNameAttempts && (attempt > 0 ? errno == EEXIST : noUnnamedFiles(errno));
          ++attempt) {
         m_name = randomName(beside);

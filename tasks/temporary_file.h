@@ -34,6 +34,11 @@ private:
     int m_fd = -1;
 };
 
+// Test hook: behave as on a file system that has no unnamed files.
+namespace temporary_file_hooks {
+inline bool withoutUnnamed = false;
+} // namespace temporary_file_hooks
+
 // Whether `name` is one of the temporary names made beside `file`: "TASKS.BIN.saving-1a2b3c4d", or
 // "TASKS.BIN.1a2b3c4d" as earlier versions made them.
 bool isTemporaryName(const std::filesystem::path& file, const std::string& name);

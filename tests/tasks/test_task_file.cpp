@@ -580,6 +580,7 @@ struct HookGuard {
         tasks::replacing_hooks::beforeReplace = nullptr;
         tasks::replacing_hooks::withoutExchange = false;
         tasks::kept_copy_hooks::withoutLinks = false;
+        tasks::temporary_file_hooks::withoutUnnamed = false;
     }
 };
 
@@ -685,25 +686,33 @@ TEST_F(TaskFileTest, FolderSyncFailingAfterTheRenameStillKnowsTheFileAsItsOwn)
     EXPECT_EQ(dirEntries(), std::vector<std::string>{"TASKS.BIN"});
 }
 
-// A save killed part-way leaves nothing: its file has no name until it is whole; a start sweeps what an
-// older save or a file system without unnamed files left, but never a file a running save holds.
+// A save killed part-way leaves nothing: its file has no name until it is whole. Where the file system has
+// no unnamed files, the next start sweeps what it left; it never takes a file a running save holds.
 TEST_F(TaskFileTest, SaveKilledPartWayLeavesNothingAndTheSweepTakesOnlyLeftovers)
 {
+    HookGuard hooks;
     writeBytes(tasksFile(), goldenBytes());
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        struct Killing : FailingSink {
-            using FailingSink::FailingSink;
-            bool write(const char*, std::size_t) override { ::raise(SIGKILL); return false; }
-        };
-        tasks::saveTasks(tasksFile(), manyRecords(3000),
-                         [](tasks::SaveSink& inner) { return std::make_unique<Killing>(inner, Step::Write, 0); });
-        ::_exit(0);
+    for (bool unnamed : {true, false}) {
+        tasks::temporary_file_hooks::withoutUnnamed = !unnamed;
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            struct Killing : FailingSink {
+                using FailingSink::FailingSink;
+                bool write(const char*, std::size_t) override { ::raise(SIGKILL); return false; }
+            };
+            tasks::saveTasks(tasksFile(), manyRecords(3000),
+                             [](tasks::SaveSink& inner) { return std::make_unique<Killing>(inner, Step::Write, 0); });
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        EXPECT_EQ(dirEntries().size(), unnamed ? 1u : 2u);
+        TaskList list;
+        loadedGuard(list);
+        EXPECT_EQ(dirEntries(), std::vector<std::string>{"TASKS.BIN"});
+        expectSameList(list, listOf({goldenRecord()}));
     }
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(dirEntries(), std::vector<std::string>{"TASKS.BIN"});
 
     for (const char* name : {"TASKS.BIN.saving-0123abcd", "TASKS.BIN.89abcdef", "TASKS.BIN.saving-held0000",
                              "TASKS.BIN.notes", "TASKS.BIN.saving-1234"})
@@ -711,10 +720,24 @@ TEST_F(TaskFileTest, SaveKilledPartWayLeavesNothingAndTheSweepTakesOnlyLeftovers
     const int held = ::open((dir() / "TASKS.BIN.saving-0000beef").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
     TaskList list;
-    tasks::TaskFileGuard guard = loadedGuard(list);
+    loadedGuard(list);
     ::close(held);
     EXPECT_EQ(dirEntries(), (std::vector<std::string>{"TASKS.BIN", "TASKS.BIN.notes", "TASKS.BIN.saving-0000beef",
                                                        "TASKS.BIN.saving-1234", "TASKS.BIN.saving-held0000"}));
+}
+
+TEST_F(TaskFileTest, DamagedCopyWhosePromisedNameWasTakenMeanwhileSaysWhereItWent)
+{
+    const Bytes damaged = goldenBytes() + goldenBytes().substr(0, 20);
+    writeBytes(tasksFile(), damaged);
+    TaskList list;
+    tasks::TaskFileGuard guard = loadedGuard(list);
+    EXPECT_NE(guard.loadNotice().value_or("").find("kept as TASKS.BIN.damaged when"), std::string::npos);
+    writeBytes(dir() / "TASKS.BIN.damaged", "taken meanwhile");
+    EXPECT_EQ(guard.save(list).notice, "The damaged TASKS.BIN was kept as TASKS.BIN.damaged-2, since "
+                                       "TASKS.BIN.damaged was taken meanwhile.");
+    EXPECT_EQ(readBytes(dir() / "TASKS.BIN.damaged-2"), damaged);
+    EXPECT_EQ(readBytes(dir() / "TASKS.BIN.damaged"), "taken meanwhile");
 }
 
 // Where no link can be made, a damaged file is copied; a copy that fails leaves no part of itself, and the
