@@ -34,9 +34,6 @@ std::filesystem::path randomName(const std::filesystem::path& beside)
     return name;
 }
 
-// The file system may know no unnamed files (EOPNOTSUPP, or EISDIR from kernels that predate them).
-bool noUnnamedFiles(int error) { return error == EOPNOTSUPP || error == EISDIR || error == EINVAL; }
-
 bool allHex(const std::string& text)
 {
     return text.size() == kSuffixDigits &&
@@ -49,8 +46,9 @@ TemporaryFile::TemporaryFile(const std::filesystem::path& beside, mode_t mode) :
 {
     m_fd = temporary_file_hooks::withoutUnnamed ? (errno = EOPNOTSUPP, -1)
                                                 : ::open(folderOfFile(beside).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
-    for (int attempt = 0; m_fd < 0 && attempt < kNameAttempts && (attempt > 0 ? errno == EEXIST : noUnnamedFiles(errno));
-         ++attempt) {
+    // Whatever stops an unnamed file (no support, or a folder the kernel refuses one in), a named one says
+    // best why the folder takes no new file at all.
+    for (int attempt = 0; m_fd < 0 && attempt < kNameAttempts && (attempt == 0 || errno == EEXIST); ++attempt) {
         m_name = randomName(beside);
         m_fd = ::open(m_name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     }
