@@ -93,7 +93,8 @@ bool SessionEnd::saveUnattended()
 
 void SessionEnd::end()
 {
-    if (m_bEnded)
+    // A signal read in the same pass of the loop as Cancel or Escape must not save what they discarded.
+    if (m_bEnded || m_bWindowEnded)
         return;
     m_bEnded = true;
     if (!saveUnattended())
