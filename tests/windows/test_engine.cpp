@@ -194,6 +194,14 @@ TEST_F(Engine, ATickAfterAGapFirstCountsTheWholeSecondsMissedNeverPastTheEnd)
     tick();
     EXPECT_EQ(window.m_spanCounter, 19);
     EXPECT_EQ(window.scrollBar()->value(), 19);
+
+    // A run started a minute after the last one stopped measures its first tick from START.
+    window.OnStartStop();
+    fake.bootClock += 60s;
+    window.OnStartStop();
+    fake.bootClock += 1s;
+    tick();
+    EXPECT_EQ(window.m_spanCounter, 29);
 }
 
 TEST_F(Engine, TimeOfDayTaskFiresFromItsTimeOnAnyDayAndFallsSilentAfterMidnight)
