@@ -162,9 +162,11 @@ TEST_F(Engine, ATickAfterAGapFirstCountsTheWholeSecondsMissedNeverPastTheEnd)
     loadTasks(window, {delayTask(100), delayTask(100, true), delayTask(10), delayTask(10, true), timeTask(at(kSomeDay, 12, 0, 0))});
     const Case cases[] = {
         {0, 1500ms, 97, 0}, // late, yet an ordinary tick
+        {0, 1900ms, 97, 0}, // late by 0.9 s, yet no tick dropped: the next one keeps the grid
         {0, 6s, 92, 0},     // five missed, then this tick's step
-        {0, 6400ms, 92, 0}, // rounded to whole ticks
-        {0, 6600ms, 91, 0},
+        {0, 6400ms, 92, 0}, // whole ticks only: never counted ahead of the time
+        {0, 6600ms, 92, 0},
+        {0, 6999ms, 92, 0},
         {1, 6s, 8, 0},
         {2, 60s, 0, 1}, // the end fell in the gap: this tick fires, once
         {3, 60s, 10, 1},
@@ -193,6 +195,14 @@ TEST_F(Engine, ATickAfterAGapFirstCountsTheWholeSecondsMissedNeverPastTheEnd)
     tick();
     EXPECT_EQ(window.m_spanCounter, 19);
     EXPECT_EQ(window.scrollBar()->value(), 19);
+
+    // A run started a minute after the last one stopped measures its first tick from START.
+    window.OnStartStop();
+    fake.bootClock += 60s;
+    window.OnStartStop();
+    fake.bootClock += 1s;
+    tick();
+    EXPECT_EQ(window.m_spanCounter, 29);
 }
 
 TEST_F(Engine, TimeOfDayTaskFiresFromItsTimeOnAnyDayAndFallsSilentAfterMidnight)
