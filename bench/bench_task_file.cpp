@@ -52,7 +52,6 @@ TaskList randomList()
 {
     std::mt19937_64 random(kSeed);
     TaskList list;
-    list.Reserve(kTasks);
     for (int i = 0; i < kTasks; ++i)
         list.Append(randomRecord(random));
     return list;

@@ -45,6 +45,9 @@ public:
     void OnCancel();
     void OnHelp();
     void LoadTasks();
+    // Loads TASKS.BIN and refills the list, unless that has been done; everything that reads or saves
+    // the whole list calls it first, as a large file is loaded only after the window's first paint.
+    void EnsureLoaded();
     // Tells the user, once, what loading found wrong with TASKS.BIN (damaged or unreadable).
     void ShowLoadNotice();
     bool SaveTasks();
@@ -127,6 +130,8 @@ private:
     int frameHeight() const;
     void followFrame();
     void watchFrame(int checksLeft);
+    void queueLoadAfterPaint();
+    void queueLoadNotice();
 
     int m_nTimerId = 0;      // the window timer while a run is in progress, else 0
     bool m_bFaceFailReported = false; // a failed clock paint was reported; repeats stay quiet until one succeeds
@@ -134,6 +139,8 @@ private:
     int m_nFrameHeight = -1; // the frame height it was applied with
     tasks::TaskFileGuard m_taskFile{tasks::kTaskFileName}; // every save goes through it
     bool m_bLoadNoticeQueued = false;
+    bool m_bLoadPending = false; // TASKS.BIN is yet to be read
+    bool m_bLoadQueued = false;  // its reading waits for the event loop, after the first paint
     TaskTableModel* m_listModel = nullptr;
     QWidget* m_helpWindow = nullptr;
 };

@@ -184,7 +184,8 @@ void CDia_Main::RaiseAlarmOnce()
     if (isActiveWindow())
         return;
     // Read from the counter, not the last paint: a minimised window is not painted.
-    const std::string text = m_bManualRun ? trimmed(ClockText()) : std::string(platform::firstLine(m_taskActive.strDescription));
+    const std::string text = m_bManualRun ? trimmed(ClockText())
+                                          : std::string(platform::firstLine(platform::boundedPrefix(m_taskActive.strDescription)));
     platform::desktop().showAlarm(this, text);
 }
 

@@ -80,6 +80,8 @@ void CDia_Main::OnListDoubleClick(int row)
 
 void CDia_Main::OnNew()
 {
+    // The new task goes after every stored one.
+    EnsureLoaded();
     CDia_Task editor;
     editor.m_pTarget = &m_taskShown;
     editor.m_bNewTask = true;
