@@ -3,9 +3,13 @@
 
 #include "platform/core/errors.h"
 
+#include <utility>
+
 int TaskList::Count() const { return int(m_records.size()); }
 
 void TaskList::Append(const TaskRecord& record) { m_records.push_back(record); }
+
+void TaskList::Append(TaskRecord&& record) { m_records.push_back(std::move(record)); }
 
 void TaskList::check(int index) const
 {

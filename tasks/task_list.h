@@ -9,6 +9,7 @@ class TaskList {
 public:
     int Count() const;
     void Append(const TaskRecord& record);
+    void Append(TaskRecord&& record);
     // Checked access: an index outside 0..Count()-1 raises platform::InvalidArgumentError.
     const TaskRecord& At(int index) const;
     TaskRecord& At(int index);
