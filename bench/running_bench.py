@@ -124,7 +124,7 @@ def one_round(pelmora, floor, env, work, tick_seconds, idle_seconds):
     return figures
 
 
-def print_figures(kind, ticking, rounds, target):
+def print_figures(kind, ticking, rounds, target, judged=("CPU", "wake-ups")):
     medians = {}
     for name in ("pelmora", "floor"):
         cpu = statistics.median(r[(name, ticking)][0] for r in rounds)
@@ -134,6 +134,9 @@ def print_figures(kind, ticking, rounds, target):
     ok = True
     for index, what in enumerate(("CPU", "wake-ups")):
         ratio = medians["pelmora"][index] / max(medians["floor"][index], 1e-9)
+        if what not in judged:
+            print(f"  {kind} {what} pelmora / floor: {ratio:.2f}")
+            continue
         within = ratio <= target
         ok = ok and within
         print(f"  {kind} {what} pelmora / floor: {ratio:.2f} ({'within' if within else 'OVER'} the target of {target})")
@@ -153,7 +156,7 @@ def main():
           f"{env['DISPLAY']} with openbox, on {os.cpu_count()} CPUs; load average {os.getloadavg()[0]:.2f}")
     ok = print_figures("ticking", True, rounds, TARGET_TICKING)
     # Idle, the wake-ups are what counts: the floor's own are the least a Qt window makes.
-    ok = print_figures("idle", False, rounds, TARGET_IDLE) and ok
+    ok = print_figures("idle", False, rounds, TARGET_IDLE, judged=("wake-ups",)) and ok
     return 0 if ok else 1
 
 
