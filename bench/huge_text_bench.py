@@ -13,8 +13,10 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [HERE, os.path.join(HERE, "..", "tests", "e2e")]
 from startup_bench import bench_desktop, one_run, wait_idle  # noqa: E402
+from taskfile import count_prefix  # noqa: E402
 
 MIB = 1 << 20
 TARGET_WINDOW_SECONDS = 3
@@ -22,23 +24,12 @@ TARGET_CLOSE_SECONDS = 5
 CHUNK = b"w" * (16 * MIB)
 
 
-def counted_length(count):
-    """The counted string's prefix for an 8-bit text of `count` bytes."""
-    if count < 0xFF:
-        return struct.pack("<B", count)
-    if count < 0xFFFE:
-        return b"\xff" + struct.pack("<H", count)
-    if count < 0xFFFFFFFF:
-        return b"\xff\xff\xff" + struct.pack("<I", count)
-    return b"\xff\xff\xff\xff\xff\xff\xff" + struct.pack("<Q", count)
-
-
 def write_task(f, description_bytes):
-    f.write(struct.pack("<BBii", 0, 0, 1000, 100) + counted_length(description_bytes))
+    f.write(struct.pack("<BBii", 0, 0, 1000, 100) + count_prefix(description_bytes))
     for _ in range(description_bytes // len(CHUNK)):
         f.write(CHUNK)
     f.write(CHUNK[:description_bytes % len(CHUNK)])
-    f.write(counted_length(0) + struct.pack("<qqi", 0, 60, 0))
+    f.write(count_prefix(0) + struct.pack("<qqi", 0, 60, 0))
 
 
 def write_file(path, descriptions):
