@@ -8,6 +8,7 @@
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace platform {
 
@@ -185,7 +186,11 @@ void ArchiveReader::readString(std::string& target)
     } else {
         std::string text(bytes, '\0');
         readRaw(text.data(), bytes);
-        assignText(target, text.data(), bytes, length.wide);
+        // A long 8-bit text with no zero in it becomes the target as it is, never copied once more.
+        if (length.wide || std::memchr(text.data(), 0, bytes))
+            assignText(target, text.data(), bytes, length.wide);
+        else
+            target = std::move(text);
     }
 }
 
