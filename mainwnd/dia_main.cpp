@@ -47,6 +47,8 @@ constexpr platform::CommandEntry<CDia_Main> kCommands[] = {
 // A file larger than this (some thousands of tasks) is read just after the window's first paint, so that
 // the window shows at once; the list it fills is hidden until Show List.
 constexpr std::uintmax_t kLoadBeforePaintBytes = 256 * 1024;
+// A window that is shown but never painted (not mapped yet, or hidden by the desktop) loads it anyway.
+constexpr int kLoadAtLatestMs = 2000;
 
 constexpr int kFrameCheckMs = 100;
 constexpr int kFrameChecks = 50;
@@ -147,10 +149,14 @@ void CDia_Main::queueLoadAfterPaint()
 {
     if (!m_bLoadPending || std::exchange(m_bLoadQueued, true))
         return;
-    QTimer::singleShot(0, this, [this] {
-        platform::guarded(this, [this] { EnsureLoaded(); });
-        queueLoadNotice();
-    });
+    QTimer::singleShot(0, this, &CDia_Main::loadAfterShowing);
+}
+
+// The notice about the file follows its loading, whichever came first: this, a save or New.
+void CDia_Main::loadAfterShowing()
+{
+    platform::guarded(this, [this] { EnsureLoaded(); });
+    queueLoadNotice();
 }
 
 void CDia_Main::queueLoadNotice()
@@ -173,6 +179,8 @@ void CDia_Main::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     if (!m_bLoadPending)
         queueLoadNotice();
+    else
+        QTimer::singleShot(kLoadAtLatestMs, this, &CDia_Main::loadAfterShowing);
 }
 
 bool CDia_Main::SaveTasks()

@@ -131,6 +131,7 @@ private:
     void followFrame();
     void watchFrame(int checksLeft);
     void queueLoadAfterPaint();
+    void loadAfterShowing();
     void queueLoadNotice();
 
     int m_nTimerId = 0;      // the window timer while a run is in progress, else 0
