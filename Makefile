@@ -3,20 +3,30 @@ BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build run test check clean sanitize-test package fuzz
+.PHONY: deps deps-run deps-package configure configure-run build run test check clean sanitize-test package fuzz
 
+# Everything: building, running, the tests and the package checks.
 deps:
-	@bash scripts/install-deps.sh
+	@bash scripts/install-deps.sh run test package
+deps-run:
+	@bash scripts/install-deps.sh run
+deps-package:
+	@bash scripts/install-deps.sh run package
 
 configure: deps
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DPELMORA_TESTS=ON -DPELMORA_BENCH=ON
+
+# The program alone needs no test libraries: a new build folder is set up without tests and benchmarks,
+# one that has them keeps them.
+configure-run: deps-run
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) $(if $(wildcard $(BUILD)/CMakeCache.txt),,-DPELMORA_TESTS=OFF -DPELMORA_BENCH=OFF)
 
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
 # Running needs the program only, and the screenshot tool when there is no display to show it on.
 RUN_TARGETS = pelmora $(if $(DISPLAY)$(WAYLAND_DISPLAY),,grab_screen)
-run: configure
+run: configure-run
 	cmake --build $(BUILD) -j$(JOBS) --target $(RUN_TARGETS)
 	@bash scripts/run.sh $(BUILD)
 
@@ -44,7 +54,7 @@ sanitize-test: deps
 # A .deb of Pelmora for Debian 12, installed under /usr: build-pkg/pelmora_*.deb, made from the program
 # in $(BUILD) (built first when missing) without compiling it again.
 PKG_BUILD ?= build-pkg
-package: configure
+package: configure-run deps-package
 	cmake --build $(BUILD) -j$(JOBS) --target pelmora
 	sh packaging/build-deb.sh $(BUILD) $(PKG_BUILD)
 
@@ -52,7 +62,7 @@ package: configure
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 fuzz:
-	@bash scripts/install-deps.sh clang-14 libclang-rt-14-dev
+	@bash scripts/install-deps.sh run clang-14 libclang-rt-14-dev
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
 		-DPELMORA_FUZZ=ON -DPELMORA_TESTS=OFF -DPELMORA_BENCH=OFF -DPELMORA_SANITIZE=address,undefined,fuzzer-no-link
 	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzz_task_file

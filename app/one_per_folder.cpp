@@ -1,12 +1,25 @@
 // One Pelmora per task file: a later start brings the running window to the front and ends.
 #include "app/one_per_folder.h"
 
+#include "platform/desktop/desktop.h"
 #include "platform/desktop/single_instance.h"
 
 #include <QApplication>
 #include <QWidget>
 
 #include <cstdio>
+
+namespace {
+
+// A start that cannot run says why in a message box, since it may have come from a menu with no terminal.
+void refuseStart(const QString& reason, const QString& folder)
+{
+    const QByteArray text = (reason + QStringLiteral(":\n\n") + folder).toLocal8Bit();
+    std::fprintf(stderr, "pelmora: %s\n", text.data());
+    platform::desktop().messageBox(nullptr, text.toStdString(), platform::MessageIcon::Error);
+}
+
+} // namespace
 
 bool claimTaskFile(platform::SingleInstance& instance, int& exitCode)
 {
@@ -26,7 +39,11 @@ bool claimTaskFile(platform::SingleInstance& instance, int& exitCode)
         exitCode = 0;
         return false;
     case Claim::HolderSilent:
-        std::fprintf(stderr, "pelmora: another Pelmora already runs in this folder: %s\n", problem.data());
+        refuseStart(QStringLiteral("A Pelmora already runs in this folder but does not answer"), instance.folder());
+        exitCode = 1;
+        return false;
+    case Claim::OtherUser:
+        refuseStart(QStringLiteral("Another user's Pelmora already runs in this folder"), instance.folder());
         exitCode = 1;
         return false;
     }

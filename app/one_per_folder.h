@@ -7,7 +7,7 @@ class SingleInstance;
 class QWidget;
 
 // Whether this process is to run: false when another Pelmora holds the task file (exitCode then 0 when
-// it was asked to come to the front, else 1 with the reason on standard error).
+// it brought its window to the front, else 1 with the reason in a message box and on standard error).
 bool claimTaskFile(platform::SingleInstance& instance, int& exitCode);
 
 // Shows `window` in front of the others and gives it the focus; a modal dialog open over it comes first.

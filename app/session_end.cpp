@@ -1,10 +1,12 @@
-// Ends the program as the close box does when the session ends or SIGTERM, SIGHUP or SIGINT arrives.
+// Ends the program as the close box does when the session ends or SIGTERM, SIGHUP or SIGINT arrives; saves
+// without ending at a session manager's checkpoint or at a logout that may yet be cancelled.
 #include "app/session_end.h"
 
 #include "mainwnd/dia_main.h"
 #include "platform/core/start_dir.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QSessionManager>
 
 #include <cstdio>
@@ -27,12 +29,57 @@ QByteArray oneLine(const std::string& message)
     return line.toLocal8Bit();
 }
 
+// Brings Pelmora back in the same folder at the next login. env's --chdir spares a shell and its quoting;
+// the folder is also told as the session's own property, for managers that start programs there.
+void registerRestart(QSessionManager& manager)
+{
+    const QString folder = QString::fromLocal8Bit(g_szStartDir);
+    manager.setRestartCommand({QStringLiteral("/usr/bin/env"), QStringLiteral("--chdir=") + folder,
+                               QCoreApplication::applicationFilePath()});
+    manager.setRestartHint(QSessionManager::RestartIfRunning);
+    manager.setManagerProperty(QStringLiteral("CurrentDirectory"), folder);
+}
+
 } // namespace
 
 SessionEnd::SessionEnd(CDia_Main& window) : m_window(window)
 {
     connect(&m_signals, &platform::TerminationSignals::received, this, &SessionEnd::end);
-    connect(qApp, &QGuiApplication::commitDataRequest, this, &SessionEnd::end);
+    connect(qApp, &QGuiApplication::commitDataRequest, this, &SessionEnd::commitData);
+    connect(qApp, &QGuiApplication::saveStateRequest, this, &registerRestart);
+    connect(&window, &QDialog::finished, this, [this] { m_bWindowEnded = true; });
+    qApp->installEventFilter(this);
+}
+
+// A checkpoint, or a logout the user may still cancel: save as the close box does, and go on running.
+void SessionEnd::commitData(QSessionManager& manager)
+{
+    registerRestart(manager);
+    // What Cancel or Escape discarded stays discarded.
+    if (m_bWindowEnded || m_bEnded || saveUnattended())
+        return;
+    // The save failed: the manager hears so, and a logout is refused, as the close box keeps the window open.
+    manager.cancel();
+}
+
+// The session manager's last word (Die) reaches the application as a Quit event: the session has ended.
+bool SessionEnd::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != qApp || event->type() != QEvent::Quit || m_bWindowEnded)
+        return false;
+    end();
+    return true;
+}
+
+bool SessionEnd::saveUnattended()
+{
+    // Nobody is left to answer a message box: the reason goes to standard error.
+    const auto error = m_window.SaveTasksUnattended();
+    if (error) {
+        // One line that names the folder: TASKS.BIN alone says little in a session's log.
+        std::fprintf(stderr, "pelmora: in %s: %s\n", g_szStartDir.c_str(), oneLine(*error).constData());
+    }
+    return !error;
 }
 
 void SessionEnd::end()
@@ -40,12 +87,8 @@ void SessionEnd::end()
     if (m_bEnded)
         return;
     m_bEnded = true;
-    // Nobody is left to answer a message box: the reason goes to standard error and the program ends anyway.
-    if (const auto error = m_window.SaveTasksUnattended()) {
-        // One line that names the folder: TASKS.BIN alone says little in a session's log.
-        std::fprintf(stderr, "pelmora: in %s: %s\n", g_szStartDir.c_str(), oneLine(*error).constData());
+    if (!saveUnattended())
         m_nExitCode = 1;
-    }
     // Ends every event loop, a nested editor or message box included, so the main window's run returns.
     QCoreApplication::exit(m_nExitCode);
 }

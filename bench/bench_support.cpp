@@ -1,9 +1,11 @@
-// What several benchmarks share: the process's resident memory and a main for widget benchmarks.
+// What several benchmarks share: the process's resident memory, a main for widget benchmarks, timing lines.
 #include "bench/bench_support.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <string>
 
@@ -35,4 +37,14 @@ int runWidgetBenchmarks(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
+}
+
+void printTimings(const char* what, std::vector<double> ms, double target)
+{
+    if (ms.empty())
+        return;
+    const double first = ms.front();
+    std::sort(ms.begin() + 1, ms.end());
+    std::printf("%-22s first %6.2f ms   then median %6.2f ms, max %6.2f ms   (target < %.0f ms)\n", what, first,
+                ms[ms.size() / 2], ms.back(), target);
 }

@@ -25,6 +25,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -63,8 +64,9 @@ std::string saveRefusedMessage(const std::string& reason)
 
 CDia_Main::CDia_Main(QWidget* parent) : QDialog(parent)
 {
-    // A fixed-size window with a minimize box and no maximize box.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+    // A normal top-level window, fixed in size, with a minimize box and no maximize box; inside, it keeps
+    // a dialog's keys and ends.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     installClockAccessibility();
     platform::buildDialog(this, res::kMainDialog);
@@ -291,7 +293,11 @@ int CDia_Main::frameHeight() const
 void CDia_Main::applyOuterHeight()
 {
     m_nFrameHeight = frameHeight();
-    setFixedHeight(m_nOuterHeight - m_nFrameHeight);
+    int clientHeight = m_nOuterHeight - m_nFrameHeight;
+    // A thin frame would leave part of the list showing: the collapsed window then ends at the list's top.
+    if (m_nOuterHeight == kCollapsedHeight)
+        clientHeight = std::min(clientHeight, listView()->geometry().top());
+    setFixedHeight(clientHeight);
 }
 
 void CDia_Main::followFrame()
@@ -324,10 +330,21 @@ bool CDia_Main::event(QEvent* event)
     case QEvent::WindowActivate:
         followFrame();
         break;
+    case QEvent::WindowDeactivate:
+        platform::guarded(this, [this] { OnDeactivate(); });
+        break;
     default:
         break;
     }
     return handled;
+}
+
+// Qt's own decoration on Wayland offers to maximise any window; a fixed-size one goes straight back.
+void CDia_Main::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMaximized())
+        QTimer::singleShot(0, this, [this] { setWindowState(windowState() & ~Qt::WindowMaximized); });
 }
 
 void CDia_Main::paintEvent(QPaintEvent* event)

@@ -8,6 +8,7 @@
 #include <QFont>
 #include <QRect>
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -57,18 +58,24 @@ public:
     std::optional<std::string> SaveTasksUnattended();
     // Whether the list reports any selected row; asked anew each time.
     bool IsSelected() const;
-    // Sets the window's outer height (frame included where the window manager reports one).
+    // Sets the window's outer height (frame included where the window manager reports one); collapsed, the
+    // client area never reaches below the list's top.
     void SetOuterHeight(int height);
 
     // Countdown engine (engine.cpp)
     void SetUpScrollBar();
     void OnStartStop();
     void OnTimer();
+    // Counts at once the whole seconds of a gap before this tick (a stopped process, a sleep).
+    void CatchUpMissedTicks();
     // Carries out the active task's action; true when a tone started or a file was started.
     bool Fire();
-    // Shows the run's alarm outside the window the first time it goes off, unless the window is active.
+    // Tells the desktop of the run's alarm the first time it goes off, as seen when the window is active.
     void RaiseAlarmOnce();
-    // Silences the tone and takes back the notification (STOP, START, closing the window).
+    void ShowAlarm(bool seen);
+    // The window stopped being active: an alarm the user saw there and that still sounds is shown outside.
+    void OnDeactivate();
+    // Silences the tone, takes back the notification, lets the machine sleep (STOP, START, closing).
     void EndAlarm();
     void OnHScroll(int code, int thumbPosition);
     // Invalidates the clock rectangle and paints it before returning.
@@ -105,6 +112,7 @@ public:
     bool m_bBlinkOn = false;
     bool m_bManualRun = false;    // the run was started with no row selected
     bool m_bAlarmRaised = false;  // this run's alarm has gone off once
+    bool m_bAlarmShown = false;   // and was shown outside the window
     int m_nSelected = -1;
     std::string m_strText;
     QRect m_rectClock;
@@ -119,6 +127,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool event(QEvent* event) override;
@@ -135,6 +144,7 @@ private:
     void queueLoadNotice();
 
     int m_nTimerId = 0;      // the window timer while a run is in progress, else 0
+    std::chrono::milliseconds m_lastTick{}; // when the last tick (or START) came, on the clock that counts through sleep
     bool m_bFaceFailReported = false; // a failed clock paint was reported; repeats stay quiet until one succeeds
     int m_nOuterHeight = 0;  // the outer height last asked for
     int m_nFrameHeight = -1; // the frame height it was applied with

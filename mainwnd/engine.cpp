@@ -5,23 +5,31 @@
 
 #include "platform/desktop/desktop.h"
 #include "platform/dialogs/dialog_builder.h"
+#include "platform/dialogs/error_boundary.h"
 #include "platform/core/format.h"
 #include "platform/core/line_text.h"
 #include "platform/widgets/scroll_bar.h"
 #include "res/resource.h"
 
+#include <QApplication>
+#include <QPointer>
 #include <QPushButton>
 
 #include <algorithm>
+#include <chrono>
+#include <utility>
 
 namespace {
 
 constexpr int kPresetMin = 0;
 constexpr int kPresetMax = 3600; // one hour
 constexpr int kPresetPage = 60;  // one minute
-constexpr int kTickMs = 1000;
+constexpr std::chrono::milliseconds kTick{1000};
+// A tick this long after the one before stands for ticks a stopped process or a sleep took.
+constexpr std::chrono::milliseconds kLateTick{1500};
 constexpr int kManualBeepHz = 1000;
 constexpr int kManualBeepMs = 100;
+constexpr std::size_t kAlarmTextChars = 200; // a notification's line; more is cut
 
 const char* const kStartCaption = "START";
 const char* const kStopCaption = "STOP";
@@ -31,12 +39,14 @@ void setStartCaption(const CDia_Main& window, const char* caption)
     platform::control<QPushButton>(&window, IDC_START)->setText(QString::fromLatin1(caption));
 }
 
-std::string trimmed(const std::string& text)
+// What an alarm says: the task's first line, or which manual countdown ended.
+std::string alarmText(const TaskRecord& task, bool manual)
 {
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+    if (!manual)
+        return platform::shortLine(task.strDescription, kAlarmTextChars);
+    const SpanParts preset = spanParts(task.spanDelay);
+    return platform::format("The %s countdown has ended",
+                            platform::clockDigits(preset.hours, preset.minutes, preset.seconds).c_str());
 }
 
 void writeManualSettings(TaskRecord& task, std::int64_t counter)
@@ -47,6 +57,13 @@ void writeManualSettings(TaskRecord& task, std::int64_t counter)
     task.nAction = ACTION_BEEP;
     task.nBeepHz = kManualBeepHz;
     task.nBeepMs = kManualBeepMs;
+}
+
+// Only a count-down with nothing selected drags the thumb along.
+void thumbFollowsCounter(CDia_Main& window)
+{
+    if (!window.IsSelected())
+        window.scrollBar()->setValue(int(std::clamp<std::int64_t>(window.m_spanCounter, kPresetMin, kPresetMax)));
 }
 
 // The position a scroll code asks for, from the bar's range, page and current position.
@@ -117,14 +134,19 @@ void CDia_Main::OnStartStop()
     }
     m_bManualRun = manual;
     m_bAlarmRaised = false;
+    m_bAlarmShown = false;
     // A precise timer keeps its grid and drops ticks that fall due while a handler blocks.
-    m_nTimerId = startTimer(kTickMs, Qt::PreciseTimer);
+    m_nTimerId = startTimer(kTick, Qt::PreciseTimer);
+    m_lastTick = platform::desktop().sinceBoot();
     m_bRunning = true;
+    // A machine that sleeps by itself stops counting with it.
+    platform::desktop().keepAwake();
     announceClock(*this, ClockEvent::Start);
 }
 
 void CDia_Main::OnTimer()
 {
+    CatchUpMissedTicks();
     bool alarmWentOff = false;
     if (m_taskActive.bAtTime) {
         if (platform::secondsOfDay(timeParts(platform::desktop().now())) >= platform::secondsOfDay(timeParts(m_taskActive.timeAt)))
@@ -138,13 +160,29 @@ void CDia_Main::OnTimer()
         alarmWentOff = Fire();
     } else {
         --m_spanCounter;
-        // Only a count-down with nothing selected drags the thumb along.
-        if (!IsSelected())
-            scrollBar()->setValue(int(std::clamp<std::int64_t>(m_spanCounter, kPresetMin, kPresetMax)));
+        thumbFollowsCounter(*this);
     }
     RedrawClock();
     if (alarmWentOff)
         RaiseAlarmOnce();
+}
+
+void CDia_Main::CatchUpMissedTicks()
+{
+    const std::chrono::milliseconds now = platform::desktop().sinceBoot();
+    const std::chrono::milliseconds gap = now - std::exchange(m_lastTick, now);
+    // A time of day is read from the clock at every tick, so it needs nothing made up.
+    if (gap <= kLateTick || m_taskActive.bAtTime)
+        return;
+    // Whole ticks, less the one running now; the counter never passes the run's end.
+    const std::int64_t missed = (gap + kTick / 2) / kTick - 1;
+    if (m_taskActive.bCountUp) {
+        if (m_spanCounter < m_taskActive.spanDelay)
+            m_spanCounter = std::min(m_spanCounter + missed, m_taskActive.spanDelay);
+    } else if (m_spanCounter > 0) {
+        m_spanCounter = std::max<std::int64_t>(m_spanCounter - missed, 0);
+        thumbFollowsCounter(*this);
+    }
 }
 
 bool CDia_Main::Fire()
@@ -160,6 +198,7 @@ bool CDia_Main::Fire()
         m_nTimerId = 0;
         m_bRunning = false;
         setStartCaption(*this, kStartCaption);
+        platform::desktop().letSleep();
         const std::string& path = m_taskActive.strRunFile;
         if (platform::desktop().opensForReading(path)) {
             platform::desktop().runFile(path);
@@ -180,19 +219,41 @@ void CDia_Main::RaiseAlarmOnce()
     if (m_bAlarmRaised)
         return;
     m_bAlarmRaised = true;
-    // Someone looking at the window needs no more than the tone or the started program.
-    if (isActiveWindow())
+    // Someone looking at the window needs no more than the tone or the started program, until they leave.
+    ShowAlarm(isActiveWindow());
+}
+
+void CDia_Main::ShowAlarm(bool seen)
+{
+    m_bAlarmShown = !seen;
+    platform::Alarm alarm{alarmText(m_taskActive, m_bManualRun), seen, {}};
+    if (m_bRunning) {
+        alarm.stop = [window = QPointer<CDia_Main>(this)] {
+            if (window)
+                platform::guarded(window, [&] {
+                    if (window->m_bRunning)
+                        window->OnStartStop();
+                });
+        };
+    }
+    platform::desktop().showAlarm(this, alarm);
+}
+
+void CDia_Main::OnDeactivate()
+{
+    // One of Pelmora's own windows (the editor, a message box) keeps the user here.
+    if (QApplication::activeWindow())
         return;
-    // Read from the counter, not the last paint: a minimised window is not painted.
-    const std::string text = m_bManualRun ? trimmed(ClockText())
-                                          : std::string(platform::firstLine(platform::boundedPrefix(m_taskActive.strDescription)));
-    platform::desktop().showAlarm(this, text);
+    // Still sounding: a run whose alarm went off is in progress until STOP.
+    if (m_bAlarmRaised && !m_bAlarmShown && m_bRunning)
+        ShowAlarm(false);
 }
 
 void CDia_Main::EndAlarm()
 {
     platform::desktop().silenceTone();
     platform::desktop().withdrawAlarm();
+    platform::desktop().letSleep();
 }
 
 void CDia_Main::OnHScroll(int code, int thumbPosition)

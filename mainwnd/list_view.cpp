@@ -82,7 +82,8 @@ void CDia_Main::OnNew()
 {
     // The new task goes after every stored one.
     EnsureLoaded();
-    CDia_Task editor;
+    // Owned by the main window, as the framework makes it: modal over that window, not over the group.
+    CDia_Task editor(this);
     editor.m_pTarget = &m_taskShown;
     editor.m_bNewTask = true;
     if (editor.DoModal() != IDOK)
@@ -99,7 +100,7 @@ void CDia_Main::OnEdit()
         return;
     }
     TaskRecord& task = m_tasks.At(m_nSelected);
-    CDia_Task editor;
+    CDia_Task editor(this);
     editor.m_pTarget = &task;
     if (editor.DoModal() == IDOK)
         Refill();

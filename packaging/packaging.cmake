@@ -1,7 +1,8 @@
 # Installation of the desktop integration, its validation tests, and the .deb built by CPack.
 include(GNUInstallDirs)
 
-set(PELMORA_LICENSE "LicenseRef-proprietary" CACHE STRING "SPDX licence of Pelmora, for the AppStream metadata")
+# The SPDX licence of Pelmora, for the AppStream metadata; LICENSE at the top says the same.
+set(PELMORA_LICENSE "GPL-3.0-or-later")
 set(PELMORA_PACKAGE_CONTACT "Pelmora maintainers <maintainers@users.noreply.c-seed-7fa9f2d7.example>"
     CACHE STRING "Maintainer field of the .deb")
 

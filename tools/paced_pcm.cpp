@@ -7,6 +7,7 @@
 // The events file gets one line per happening, with CLOCK_MONOTONIC nanoseconds:
 // "first <ns>" when a started stream receives its first samples, "stop <ns> <frames played>" when it stops.
 // With `stalled true` the clock never plays anything, like a suspended sound server: writers find no room.
+// With `stuck_after N` it stops after N frames and stays running with the rest pending, as a stuck stream does.
 #include <alsa/asoundlib.h>
 #include <alsa/pcm_external.h>
 
@@ -42,6 +43,7 @@ struct Paced {
     int timerFd = -1;
     bool running = false;
     bool stalled = false;
+    long stuckAfter = -1;
     bool sawFirst = false;
     std::int64_t lastNs = 0;
     double owedFrames = 0;              // played time not yet a whole frame
@@ -65,12 +67,14 @@ struct Paced {
     // Moves what the clock has played since the last look from `pending` into the file.
     void advance()
     {
-        if (!running || stalled)
+        if (!running || stalled || (stuckAfter >= 0 && played >= snd_pcm_uframes_t(stuckAfter)))
             return;
         const std::int64_t now = monotonicNs();
         owedFrames += double(now - lastNs) * io.rate / 1e9;
         lastNs = now;
-        const auto due = std::min<snd_pcm_uframes_t>(snd_pcm_uframes_t(owedFrames), written - played);
+        auto due = std::min<snd_pcm_uframes_t>(snd_pcm_uframes_t(owedFrames), written - played);
+        if (stuckAfter >= 0)
+            due = std::min<snd_pcm_uframes_t>(due, snd_pcm_uframes_t(stuckAfter) - played);
         owedFrames -= double(due);
         if (written == played)
             owedFrames = 0; // an empty device does not save up time
@@ -197,6 +201,7 @@ SND_PCM_PLUGIN_DEFINE_FUNC(paced)
     const char* file = nullptr;
     const char* events = nullptr;
     int stalled = 0;
+    long stuckAfter = -1;
     snd_config_iterator_t i, next;
     snd_config_for_each(i, next, conf) {
         snd_config_t* entry = snd_config_iterator_entry(i);
@@ -212,6 +217,8 @@ SND_PCM_PLUGIN_DEFINE_FUNC(paced)
             continue;
         if (key == "stalled" && (stalled = snd_config_get_bool(entry)) >= 0)
             continue;
+        if (key == "stuck_after" && snd_config_get_integer(entry, &stuckAfter) >= 0)
+            continue;
         SNDERR("Unknown field %s", id);
         return -EINVAL;
     }
@@ -221,6 +228,7 @@ SND_PCM_PLUGIN_DEFINE_FUNC(paced)
     auto owner = std::make_unique<Paced>();
     Paced* p = owner.get();
     p->stalled = stalled > 0;
+    p->stuckAfter = stuckAfter;
     p->samplesFd = openFile(file);
     p->eventsFd = openFile(events);
     p->timerFd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);

@@ -1,14 +1,17 @@
-// The desktop as the user has it: system clock, ALSA tone, shell, urgency hint and desktop notification,
-// Qt message boxes and file dialog.
+// The desktop as the user has it: system clock, tone, shell, attention and desktop notification, sleep
+// inhibitor, Qt message boxes and file dialog.
 #include "platform/desktop/desktop.h"
 
-#include "platform/desktop/desktop_notification.h"
+#include "platform/desktop/alarm_notice.h"
 #include "platform/desktop/run_file.h"
+#include "platform/desktop/sleep_inhibitor.h"
 #include "platform/desktop/tone.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+
+#include <ctime>
 
 namespace platform {
 
@@ -29,21 +32,36 @@ QMessageBox::Icon toQtIcon(MessageIcon icon)
 
 class RealDesktop final : public Desktop {
 public:
+    RealDesktop()
+    {
+        setToneFailureHandler([this](const std::string& reason) { m_alarmNotice.soundFailed(reason); });
+    }
+
     Time now() override { return systemNow(); }
+
+    std::chrono::milliseconds sinceBoot() override
+    {
+        timespec now{};
+        clock_gettime(CLOCK_BOOTTIME, &now);
+        return std::chrono::seconds(now.tv_sec) + std::chrono::milliseconds(now.tv_nsec / 1'000'000);
+    }
+
     void beep(int hz, int ms) override { platform::beep(hz, ms); }
-    void readyTone() override { platform::readyTone(); }
+
+    void readyTone() override
+    {
+        m_alarmNotice.startRun();
+        platform::readyTone();
+    }
+
     void silenceTone() override { platform::silenceTone(); }
     bool opensForReading(const std::string& path) override { return platform::opensForReading(path); }
     void runFile(const std::string& path) override { platform::runFile(path); }
 
-    void showAlarm(QWidget* window, const std::string& text) override
-    {
-        QApplication::alert(window);
-        // Services that take markup in the body would read a task's "<" or "&" as a tag or an entity.
-        m_notification.show(QStringLiteral("Pelmora"), QString::fromLocal8Bit(text).toHtmlEscaped());
-    }
-
-    void withdrawAlarm() override { m_notification.close(); }
+    void showAlarm(QWidget* window, const Alarm& alarm) override { m_alarmNotice.show(window, alarm); }
+    void withdrawAlarm() override { m_alarmNotice.withdraw(); }
+    void keepAwake() override { m_inhibitor.hold(); }
+    void letSleep() override { m_inhibitor.release(); }
 
     void messageBox(QWidget* parent, const std::string& text, MessageIcon icon) override
     {
@@ -65,7 +83,8 @@ public:
     }
 
 private:
-    DesktopNotification m_notification;
+    AlarmNotice m_alarmNotice;
+    SleepInhibitor m_inhibitor;
 };
 
 } // namespace

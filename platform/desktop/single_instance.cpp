@@ -1,123 +1,174 @@
-// One Pelmora per task file: a lock and a local socket in the user's runtime directory.
+// One Pelmora per task file: a lock on the folder that holds it and a local socket named after that folder.
 #include "platform/desktop/single_instance.h"
 
-#include <QCryptographicHash>
-#include <QDeadlineTimer>
-#include <QDir>
-#include <QFileInfo>
 #include <QThread>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace platform {
 
 namespace {
 
 constexpr QByteArrayView kRaiseRequest = "raise\n";
-// How long a later start keeps trying while the holder is between taking the lock and listening.
-constexpr int kClaimTimeoutMs = 5000;
-constexpr int kConnectTimeoutMs = 1000;
+constexpr QByteArrayView kRaisedAnswer = "raised\n";
+// How often a later start looks again while the holder is between taking the lock and listening.
 constexpr int kRetryPauseMs = 50;
 
-QString describeLockError(QLockFile::LockError error)
+QString systemReason(int error)
 {
-    switch (error) {
-    case QLockFile::PermissionError:
-        return QStringLiteral("Permission denied");
-    default:
-        return QStringLiteral("unknown error");
-    }
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString folderText(const std::filesystem::path& folder)
+{
+    return QString::fromLocal8Bit(QByteArray::fromStdString(folder.native()));
+}
+
+QString nameOfFolder(const struct stat& folder)
+{
+    return QStringLiteral("pelmora-%1-%2")
+        .arg(static_cast<qulonglong>(folder.st_dev), 0, 16)
+        .arg(static_cast<qulonglong>(folder.st_ino), 0, 16);
+}
+
+// The user behind the other end of a connected local socket, if the kernel says.
+std::optional<uid_t> peerUser(qintptr descriptor)
+{
+    struct ucred credentials {};
+    socklen_t size = sizeof credentials;
+    if (getsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0)
+        return std::nullopt;
+    return credentials.uid;
 }
 
 } // namespace
 
-QString runtimeDirectory()
+std::filesystem::path taskFileFolder(const std::filesystem::path& taskFile)
 {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
-        return runtime;
-    return QDir::tempPath();
-}
-
-QString instanceName(const std::filesystem::path& taskFile)
-{
-    // Made absolute first: a relative name of a file that does not exist yet would come back unresolved,
-    // and every folder without a task file would share one name.
+    // Made absolute first: a relative name of a file that does not exist yet would come back unresolved.
     std::error_code error;
     std::filesystem::path resolved = std::filesystem::absolute(taskFile, error);
     if (!error)
         resolved = std::filesystem::weakly_canonical(resolved, error);
     if (error)
-        resolved = taskFile.lexically_normal();
-    const QByteArray digest = QCryptographicHash::hash(QByteArray::fromStdString(resolved.native()),
-                                                       QCryptographicHash::Sha256);
-    // 32 hex digits keep the socket path well inside the 108 bytes a local socket address holds.
-    return QStringLiteral("pelmora-") + QString::fromLatin1(digest.left(16).toHex());
+        resolved = std::filesystem::absolute(taskFile).lexically_normal();
+    return resolved.parent_path();
 }
 
-SingleInstance::SingleInstance(const QString& directory, const QString& name, QObject* parent)
-    : QObject(parent), m_socketPath(directory + u'/' + name + QStringLiteral(".socket")),
-      m_lock(directory + u'/' + name + QStringLiteral(".lock"))
+QString instanceName(const std::filesystem::path& taskFile)
 {
-    // Only a dead or foreign holder makes the lock stale, never its age: Pelmora runs for days.
-    m_lock.setStaleLockTime(0);
+    struct stat folder {};
+    if (::stat(taskFileFolder(taskFile).c_str(), &folder) != 0)
+        return {};
+    return nameOfFolder(folder);
+}
+
+SingleInstance::SingleInstance(const std::filesystem::path& taskFile, int answerTimeoutMs, QObject* parent)
+    : QObject(parent), m_folder(taskFileFolder(taskFile)), m_answerTimeoutMs(answerTimeoutMs)
+{
     connect(&m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server.nextPendingConnection())
             serve(socket);
     });
 }
 
+SingleInstance::~SingleInstance()
+{
+    m_server.close();
+    if (m_folderFd >= 0)
+        ::close(m_folderFd);
+}
+
+QString SingleInstance::folder() const
+{
+    return folderText(m_folder);
+}
+
 SingleInstance::Claim SingleInstance::claim()
 {
-    const QDeadlineTimer deadline(kClaimTimeoutMs);
+    // The lock is on the folder's inode, so bind mounts and links meet on it, and the kernel drops it when
+    // its holder dies. Started programs must not inherit it.
+    m_folderFd = ::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat identity {};
+    if (m_folderFd < 0 || ::fstat(m_folderFd, &identity) != 0) {
+        m_problem = QStringLiteral("%1: %2").arg(folder(), systemReason(errno));
+        return Claim::Unguarded;
+    }
+    m_name = nameOfFolder(identity);
+    const QDeadlineTimer deadline(m_answerTimeoutMs);
     for (;;) {
-        if (m_lock.tryLock(0)) {
+        if (::flock(m_folderFd, LOCK_EX | LOCK_NB) == 0) {
             listen();
             return Claim::First;
         }
-        if (m_lock.error() != QLockFile::LockFailedError) {
-            m_problem = QStringLiteral("%1: %2").arg(m_lock.fileName(), describeLockError(m_lock.error()));
+        if (errno == EINTR)
+            continue;
+        if (errno != EWOULDBLOCK) {
+            m_problem = QStringLiteral("%1: %2").arg(folder(), systemReason(errno));
             return Claim::Unguarded;
         }
-        if (askHolderToRaise())
-            return Claim::OtherRaised;
-        if (deadline.hasExpired()) {
-            qint64 pid = 0;
-            m_lock.getLockInfo(&pid, nullptr, nullptr);
-            m_problem = QStringLiteral("%1: held by process %2, which does not answer on %3")
-                            .arg(m_lock.fileName())
-                            .arg(pid)
-                            .arg(m_socketPath);
-            return Claim::HolderSilent;
+        QLocalSocket socket;
+        if (connectToHolder(socket, deadline)) {
+            switch (askHolderToRaise(socket, deadline)) {
+            case Answer::Raised:
+                return Claim::OtherRaised;
+            case Answer::OtherUser:
+                return Claim::OtherUser;
+            case Answer::Silent:
+                return Claim::HolderSilent;
+            }
         }
+        if (deadline.hasExpired())
+            return Claim::HolderSilent;
         QThread::msleep(kRetryPauseMs);
     }
 }
 
-bool SingleInstance::askHolderToRaise()
+bool SingleInstance::connectToHolder(QLocalSocket& socket, const QDeadlineTimer& deadline)
 {
-    QLocalSocket socket;
-    socket.connectToServer(m_socketPath);
-    if (!socket.waitForConnected(kConnectTimeoutMs))
-        return false;
-    // The holder reads the request from the socket's buffer whenever its event loop next runs.
+    // Abstract names live in no folder: nothing to leave behind, and every runtime directory sees them.
+    socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
+    socket.connectToServer(m_name);
+    return socket.waitForConnected(static_cast<int>(deadline.remainingTime()));
+}
+
+SingleInstance::Answer SingleInstance::askHolderToRaise(QLocalSocket& socket, const QDeadlineTimer& deadline)
+{
+    if (peerUser(socket.socketDescriptor()) != getuid())
+        return Answer::OtherUser;
+    // The kernel accepts a connection even for a holder that is stopped or hung: only its reply counts.
     socket.write(kRaiseRequest.data(), kRaiseRequest.size());
-    return socket.waitForBytesWritten(kConnectTimeoutMs);
+    while (!socket.canReadLine()) {
+        if (deadline.hasExpired() || !socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+            return Answer::Silent;
+    }
+    return socket.readLine() == kRaisedAnswer ? Answer::Raised : Answer::Silent;
 }
 
 void SingleInstance::listen()
 {
-    // Holding the lock means a socket left behind is a crashed holder's.
-    QLocalServer::removeServer(m_socketPath);
-    m_server.setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server.listen(m_socketPath))
-        m_problem = QStringLiteral("%1: %2").arg(m_socketPath, m_server.errorString());
+    m_server.setSocketOptions(QLocalServer::AbstractNamespaceOption);
+    if (!m_server.listen(m_name))
+        m_problem = QStringLiteral("%1: %2").arg(m_name, m_server.errorString());
 }
 
 void SingleInstance::serve(QLocalSocket* socket)
 {
     socket->setParent(this);
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    // Another user's program has no business raising this window.
+    if (peerUser(socket->socketDescriptor()) != getuid()) {
+        socket->disconnectFromServer();
+        return;
+    }
     connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readRequests(socket); });
     readRequests(socket);
 }
@@ -125,8 +176,10 @@ void SingleInstance::serve(QLocalSocket* socket)
 void SingleInstance::readRequests(QLocalSocket* socket)
 {
     while (socket->canReadLine()) {
-        if (socket->readLine() == kRaiseRequest)
-            emit raiseRequested();
+        if (socket->readLine() != kRaiseRequest)
+            continue;
+        emit raiseRequested();
+        socket->write(kRaisedAnswer.data(), kRaisedAnswer.size());
     }
 }
 

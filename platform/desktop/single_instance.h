@@ -1,9 +1,9 @@
-// One Pelmora per task file: a lock and a local socket in the user's runtime directory.
+// One Pelmora per task file: a lock on the folder that holds it and a local socket named after that folder.
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
 #include <QObject>
 #include <QString>
 
@@ -11,41 +11,53 @@
 
 namespace platform {
 
-// Where the lock and the socket live: XDG_RUNTIME_DIR when it names a folder, else the temporary folder.
-QString runtimeDirectory();
+// The folder that holds `taskFile` once every link is resolved: the one a Pelmora holds for it.
+std::filesystem::path taskFileFolder(const std::filesystem::path& taskFile);
 
-// The name the lock and the socket share for the task file `taskFile`: a digest of its path with every
-// link resolved, so two folders reaching one file share it and nothing is written beside the file.
+// The socket's name for the folder that holds `taskFile`: its device and inode, so that links, bind mounts
+// and runtime directories all lead to one name; empty when the folder cannot be examined.
 QString instanceName(const std::filesystem::path& taskFile);
 
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
     enum class Claim {
-        First,        // this process holds the lock; problem() is set when later starts cannot reach it
-        OtherRaised,  // another Pelmora holds the task file and was asked to come to the front
-        HolderSilent, // another Pelmora holds the task file but does not answer: problem() says which
-        Unguarded,    // the lock could not be taken for another reason: problem() says why
+        First,        // this process holds the folder; problem() is set when later starts cannot reach it
+        OtherRaised,  // another Pelmora holds the folder and brought its window to the front
+        HolderSilent, // another Pelmora holds the folder but did not answer in time
+        OtherUser,    // another user's Pelmora holds the folder
+        Unguarded,    // the folder could not be locked for another reason: problem() says why
     };
 
-    SingleInstance(const QString& directory, const QString& name, QObject* parent = nullptr);
+    // A later start waits this long for the holder's answer.
+    static constexpr int kDefaultAnswerTimeoutMs = 3000;
 
-    // Takes the lock, or asks the Pelmora that holds it to bring its window to the front.
+    explicit SingleInstance(const std::filesystem::path& taskFile, int answerTimeoutMs = kDefaultAnswerTimeoutMs,
+                            QObject* parent = nullptr);
+    ~SingleInstance() override;
+
+    // Locks the folder without waiting, or asks the Pelmora that holds it to bring its window to the front.
     Claim claim();
     QString problem() const { return m_problem; }
+    QString folder() const;
 
 signals:
     // A later start in the same folder asked for the window.
     void raiseRequested();
 
 private:
-    bool askHolderToRaise();
+    enum class Answer { Raised, Silent, OtherUser };
+
+    bool connectToHolder(QLocalSocket& socket, const QDeadlineTimer& deadline);
+    Answer askHolderToRaise(QLocalSocket& socket, const QDeadlineTimer& deadline);
     void listen();
     void serve(QLocalSocket* socket);
     void readRequests(QLocalSocket* socket);
 
-    QString m_socketPath;
-    QLockFile m_lock;
+    std::filesystem::path m_folder;
+    int m_answerTimeoutMs;
+    int m_folderFd = -1; // holds the lock while open
+    QString m_name;
     QLocalServer m_server;
     QString m_problem;
 };

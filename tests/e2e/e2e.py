@@ -36,6 +36,8 @@ BUTTON_EDIT = (91 + 37, 433 + 11)
 BUTTON_REMOVE = (172 + 37, 433 + 11)
 BUTTON_CANCEL = (318 + 37, 433 + 11)
 BUTTON_OK = (399 + 37, 433 + 11)
+# The list view's top edge: a collapsed window whose frame is thinner than 32 px ends its client area there.
+LIST_TOP = 88 * 13 // 8
 # Empty space near the bottom of the list view: rows are 14 to 20 px tall, depending on the desktop's font.
 LIST_EMPTY_SPACE = (100, 380)
 
@@ -81,9 +83,11 @@ def wait_equal(what, get, expected, timeout=20.0, interval=0.05):
 
 
 class Desktop:
-    """Xvfb on a display number it picks itself (so tests run side by side), with openbox managing windows."""
+    """Xvfb on a display number it picks itself (so tests run side by side), with openbox (or `wm`, such as
+    metacity of the GNOME family) managing windows."""
 
-    def __init__(self, home):
+    def __init__(self, home, wm="openbox"):
+        self.wm = wm
         self.processes = []
         self._last_click = None
         try:
@@ -116,11 +120,11 @@ class Desktop:
         self.env.update(DISPLAY=self.display, HOME=home, QT_QPA_PLATFORM="xcb", LC_ALL="C.UTF-8",
                         XDG_RUNTIME_DIR=os.path.join(home, "runtime"))
         os.makedirs(self.env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
-        self.wm_log = open(os.path.join(home, "openbox.log"), "w")
-        self.processes.append(subprocess.Popen(["openbox"], env=self.env, stdout=self.wm_log, stderr=self.wm_log))
-        wait_for("openbox to manage the screen",
+        self.wm_log = open(os.path.join(home, f"{self.wm}.log"), "w")
+        self.processes.append(subprocess.Popen([self.wm], env=self.env, stdout=self.wm_log, stderr=self.wm_log))
+        wait_for(f"{self.wm} to manage the screen",
                  lambda: "window id" in self.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], check_rc=False))
-        log(f"X server {self.display} with openbox is up")
+        log(f"X server {self.display} with {self.wm} is up")
 
     def wm_output(self):
         with open(self.wm_log.name) as f:
@@ -281,15 +285,16 @@ def stop(process, timeout=5):
 class Pelmora:
     """The real program, started in `workdir` with ALSA's default device writing every tone to a capture file."""
 
-    def __init__(self, desktop, workdir, home, as_user=None):
+    def __init__(self, desktop, workdir, home, as_user=None, arguments=(), asoundrc=None):
         check(PELMORA and os.access(PELMORA, os.X_OK), f"PELMORA does not name the program: {PELMORA!r}")
         self.desktop = desktop
         self.capture = os.path.join(home, "tones.raw")
         # The file plugin truncates its file at every open, and the tone opens the device once per beep:
         # appending through a pipe keeps every tone.
         with open(os.path.join(home, ".asoundrc"), "w") as f:
-            f.write('pcm.!default { type file; slave.pcm "null"; file "|cat >>%s"; format "raw" }\n' % self.capture)
-        argv = [PELMORA]
+            f.write(asoundrc or 'pcm.!default { type file; slave.pcm "null"; file "|cat >>%s"; format "raw" }\n'
+                    % self.capture)
+        argv = [PELMORA, *arguments]
         if as_user:
             argv = ["setpriv", f"--reuid={as_user[0]}", f"--regid={as_user[1]}", "--clear-groups", *argv]
         # Output goes to a file: a pipe nobody reads could fill up and stall the program.
@@ -333,19 +338,29 @@ class Pelmora:
 
 
 def tones_in(path):
-    """(hertz, milliseconds) of each tone in a raw capture.
+    """(hertz, milliseconds) of each tone in a raw capture (see tone_segments)."""
+    samples = read_samples(path)
+    return [measure(samples, begin, end) for begin, end in tone_segments(samples)]
+
+
+def read_samples(path):
+    """The S16_LE samples of a raw capture; none when there is no file."""
+    samples = array.array("h")
+    if os.path.exists(path):
+        with open(path, "rb") as f:
+            samples.frombytes(f.read())
+    if sys.byteorder != "little":
+        samples.byteswap()
+    return samples
+
+
+def tone_segments(samples):
+    """(first, last) sample of each tone in a capture.
 
     Tones follow one another in the capture with no gap when their length fills whole ALSA periods, but each
     one fades in from and out to an exact zero sample: two zero samples in a row never occur inside a tone,
     so they split it from the next. Slivers shorter than a millisecond are fade edges, not tones.
     """
-    if not os.path.exists(path):
-        return []
-    samples = array.array("h")
-    with open(path, "rb") as f:
-        samples.frombytes(f.read())
-    if sys.byteorder != "little":
-        samples.byteswap()
     segments, start, zeros = [], None, 0
     for i, value in enumerate(samples):
         if value == 0:
@@ -359,18 +374,16 @@ def tones_in(path):
             zeros = 0
     if start is not None:
         segments.append((start, len(samples) - zeros))
-    return [_measure(samples, begin, end) for begin, end in segments if end - begin >= RATE // 1000]
+    return [(begin, end) for begin, end in segments if end - begin >= RATE // 1000]
 
 
-def _measure(samples, begin, end):
-    crossings, previous = 0, 0
-    for value in samples[begin:end]:
-        if value != 0:
-            if previous and (value > 0) != (previous > 0):
-                crossings += 1
-            previous = value
-    seconds = (end - begin) / RATE
-    return (round(crossings / 2 / seconds) if seconds else 0, round(seconds * 1000, 1))
+def measure(samples, begin, end):
+    """(hertz, milliseconds) of samples [begin, end): whole periods between the first and last upward zero
+    crossing, each found to a fraction of a sample, over the time they span."""
+    rising = [i + samples[i] / (samples[i] - samples[i + 1]) for i in range(begin, end - 1)
+              if samples[i] < 0 <= samples[i + 1]]
+    hz = (len(rising) - 1) * RATE / (rising[-1] - rising[0]) if len(rising) > 1 else 0
+    return (round(hz, 1), round((end - begin) / RATE * 1000, 1))
 
 
 def read_png(path):
@@ -437,8 +450,9 @@ def read_png(path):
 class Scene:
     """One test's world: a temporary folder with a work folder and a HOME, the desktop, cleaned up always."""
 
-    def __init__(self, name):
+    def __init__(self, name, wm="openbox"):
         self.name = name
+        self.wm = wm
         self.root = tempfile.mkdtemp(prefix=f"pelmora-e2e-{name}-")
         os.chmod(self.root, 0o755)
         self.work = os.path.join(self.root, "work")
@@ -452,14 +466,15 @@ class Scene:
         # ctest's timeout sends SIGTERM: leave through __exit__ so every process is stopped.
         signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
         try:
-            self.desktop = Desktop(self.home)
+            self.desktop = Desktop(self.home, self.wm)
         except BaseException:
             self.__exit__(*sys.exc_info())
             raise
         return self
 
-    def start(self, as_user=None):
-        program = Pelmora(self.desktop, self.work, self.home, as_user=as_user)
+    def start(self, as_user=None, arguments=(), asoundrc=None):
+        program = Pelmora(self.desktop, self.work, self.home, as_user=as_user, arguments=arguments,
+                          asoundrc=asoundrc)
         self.programs.append(program)
         return program
 
@@ -596,22 +611,34 @@ def session_bus(scene):
 
 
 class NotificationService:
-    """tests/e2e/notification_service.py on the scene's session bus, recording the calls it gets."""
+    """tests/e2e/notification_service.py on the scene's session bus, recording the calls it gets; `options`
+    add the portal's Inhibit (--portal) or logind's (--logind)."""
 
-    def __init__(self, scene):
-        self.record = os.path.join(scene.root, "notifications.jsonl")
+    def __init__(self, scene, *options):
+        self.env = scene.desktop.env
+        self.record = os.path.join(scene.root, "notifications-%d.jsonl" % len(os.listdir(scene.root)))
         script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "notification_service.py")
-        self.process = subprocess.Popen([sys.executable, script, self.record], env=scene.desktop.env,
-                                        stdout=subprocess.PIPE, text=True)
+        self.process = subprocess.Popen([sys.executable, script, self.record, *options],
+                                        env=self.env, stdout=subprocess.PIPE, text=True)
         scene.desktop.processes.append(self.process)
         check(self.process.stdout.readline().strip() == "ready", "the notification service did not start")
 
-    def calls(self):
-        """Each call as a list: ["Notify", app, summary, body, id] or ["CloseNotification", id]."""
+    def calls(self, *methods):
+        """Each call as a list: ["Notify", app, summary, body, id, replaces, icon, actions, hints, timeout],
+        ["CloseNotification", id], ["GetCapabilities"], ["Inhibit", window, flags, options, handle] and
+        ["Close", handle] (portal), ["Inhibit", what, who, why, mode] and ["Released"] (logind); only those of
+        `methods` when given."""
         if not os.path.exists(self.record):
             return []
         with open(self.record) as f:
-            return [json.loads(line) for line in f if line.strip()]
+            calls = [json.loads(line) for line in f if line.strip()]
+        return [c for c in calls if not methods or c[0] in methods]
+
+    def user(self, method, *args):
+        """What the user does on the notification: Invoke(id, action) or Dismiss(id)."""
+        subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.Notifications",
+                        "/org/freedesktop/Notifications", f"io.github.pelmora.Test.{method}", *args],
+                       env=self.env, check=True, stdout=subprocess.DEVNULL, timeout=10)
 
 
 def another_window(scene):

@@ -24,8 +24,9 @@ def started(scene):
     desktop = program.desktop
     # The first paint of the clock puts its text, blanks included, into the title.
     wait_equal("the clock's title after the first paint", program.title, "Pelmora -  00:00:00 ")
-    # The outer height counts openbox's frame, which the window learns only after it is shown.
-    wait_equal("the collapsed outer height (frame included)", lambda: desktop.outer_height(program.window), 175,
+    # 175 px outer would show the list's top under openbox's 21 px frame, which the window learns only after
+    # it is shown: the client area ends at the list's top instead.
+    wait_equal("the collapsed client height", lambda: desktop.client_size(program.window)[1], e2e.LIST_TOP,
                timeout=10)
     return program
 

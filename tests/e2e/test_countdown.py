@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """E2E: a manual countdown of 3 s: the title each tick, the clock's colours, one 1000 Hz / 100 ms tone per tick
-after zero, and STOP bringing the preset back."""
+after zero, and STOP bringing the preset back; a run held up by SIGSTOP past its end sounds at once on SIGCONT."""
 import os
+import signal
 import sys
 import time
 
@@ -79,6 +80,20 @@ def run():
             check(abs(hz - 1000) <= 10 and abs(ms - 100) <= 3, f"a tone of {hz} Hz for {ms} ms, not 1000 Hz / 100 ms")
         yellow, green = clock_colours(scene, program, "stopped")
         check(green > 500 and yellow == 0, f"the preset should be green again: {yellow} yellow, {green} green")
+
+        log("a stop longer than the run: the first tick after it counts the missed seconds and sounds")
+        desktop.click(program.window, e2e.BUTTON_START)
+        time.sleep(0.5)
+        program.process.send_signal(signal.SIGSTOP)
+        time.sleep(PRESET + 1)
+        before = len(program.tones())
+        program.process.send_signal(signal.SIGCONT)
+        resumed = time.monotonic()
+        wait_for("the tone after the stop", lambda: len(program.tones()) > before, timeout=5)
+        late = time.monotonic() - resumed
+        check(late < 0.8, f"the tone came {late:.1f} s after SIGCONT: the missed seconds were not made up")
+        log(f"the tone came {late:.2f} s after SIGCONT")
+        desktop.click(program.window, e2e.BUTTON_START)
 
         desktop.key(program.window, "Escape")
         check(program.wait_exit() == 0, "pelmora ended with an error after Escape")

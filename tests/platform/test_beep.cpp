@@ -1,11 +1,13 @@
 // Tests for the tone: ALSA's default device is redirected into a raw file (at once, or as a device paced by
-// the clock plays it) and the samples are measured.
+// the clock plays it) and the samples are measured; the sound server is one that is missing or never answers.
 #include "platform/desktop/tone.h"
 #include "tests/support/timing.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,11 +15,16 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include <csignal>
 #include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -54,14 +61,15 @@ public:
                  + "\"; format \"raw\" }\n");
     }
 
-    // A default device that plays in real time, so a stopped tone stops in the file too; or, stalled, not at all.
-    void pace(bool stalled = false)
+    // A default device that plays in real time, so a stopped tone stops in the file too; or, stalled, not at
+    // all; or stuck after some frames, the rest pending for ever.
+    void pace(bool stalled = false, int stuckAfter = -1)
     {
         QFile rc(m_dir.filePath(".asoundrc"));
         EXPECT_TRUE(rc.open(QIODevice::WriteOnly));
         rc.write("pcm_type.paced { lib \"" PACED_PCM_PLUGIN "\" }\npcm.!default { type paced; file \""
                  + capturePath().toLocal8Bit() + "\"; events \"" + eventsPath().toLocal8Bit() + "\""
-                 + (stalled ? "; stalled true" : "") + " }\n");
+                 + (stalled ? "; stalled true" : "") + "; stuck_after " + QByteArray::number(stuckAfter) + " }\n");
     }
 
     // CLOCK_MONOTONIC milliseconds at which each tone's first samples reached the paced device.
@@ -85,10 +93,18 @@ public:
     }
 
     QString home() const { return m_dir.path(); }
+    // Where the sound server is looked for: by default a socket that does not exist.
+    QString serverPath() const { return m_dir.filePath("no-server"); }
     QString errorsPath() const { return m_dir.filePath("stderr.txt"); }
     QString capturePath() const { return m_dir.filePath("tone.raw"); }
     QString eventsPath() const { return m_dir.filePath("events.txt"); }
     bool captured() const { return QFile::exists(capturePath()); }
+
+    std::string errors() const
+    {
+        QFile file(errorsPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : "(no stderr)";
+    }
 
     std::vector<std::int16_t> samples() const
     {
@@ -106,8 +122,9 @@ private:
     QTemporaryDir m_dir;
 };
 
-void pointAlsaAt(const QString& home)
+void pointAlsaAt(const QString& home, const QString& server)
 {
+    setenv("PULSE_SERVER", ("unix:" + server).toLocal8Bit().constData(), 1);
     setenv("HOME", home.toLocal8Bit().constData(), 1);
     setenv("XDG_CONFIG_HOME", (home + "/.config").toLocal8Bit().constData(), 1);
     unsetenv("ALSA_CONFIG_PATH");
@@ -128,6 +145,46 @@ double monotonicMs()
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
+// A sound server that takes connections and never answers, as a frozen one does, in a process of its own.
+class FrozenServer {
+public:
+    explicit FrozenServer(const QString& path)
+    {
+        int ready[2];
+        EXPECT_EQ(pipe(ready), 0);
+        m_pid = fork();
+        if (m_pid == 0) {
+            sockaddr_un address {};
+            address.sun_family = AF_UNIX;
+            std::strncpy(address.sun_path, path.toLocal8Bit().constData(), sizeof address.sun_path - 1);
+            const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+            if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0 || listen(fd, 8) < 0
+                || write(ready[1], "r", 1) != 1)
+                _exit(1);
+            for (;;)
+                pause();
+        }
+        close(ready[1]);
+        char byte = 0;
+        EXPECT_EQ(read(ready[0], &byte, 1), 1) << "the frozen server did not start";
+        close(ready[0]);
+    }
+    ~FrozenServer() { end(); }
+    FrozenServer(const FrozenServer&) = delete;
+    FrozenServer& operator=(const FrozenServer&) = delete;
+
+    // Its socket stays, refusing connections, as a server's does after it died.
+    void end()
+    {
+        if (m_pid > 0 && kill(m_pid, SIGKILL) == 0)
+            waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+};
+
 // One call's report from the child: when it was made and how long it took to return; the exit has no `took`.
 struct Report {
     double at;
@@ -142,7 +199,7 @@ void send(int out, Report report)
 
 [[noreturn]] void runCallsAndReport(const CaptureHome& capture, const std::vector<Call>& calls, int out)
 {
-    pointAlsaAt(capture.home());
+    pointAlsaAt(capture.home(), capture.serverPath());
     captureStderr(capture.errorsPath());
     // A tone thread that cannot be stopped would hold the exit for ever: the child is killed instead.
     alarm(30);
@@ -172,7 +229,9 @@ struct ChildReport {
 
 // ALSA reads ~/.asoundrc once per process, so the redirection only holds in a process that has not
 // touched ALSA yet: each batch of calls runs in a fresh child.
-ChildReport beepInChild(const CaptureHome& capture, const std::vector<Call>& calls)
+// `afterFirstCall` runs in the parent as soon as the child has made its first call.
+ChildReport beepInChild(const CaptureHome& capture, const std::vector<Call>& calls,
+                        const std::function<void()>& afterFirstCall = {})
 {
     int fds[2];
     EXPECT_EQ(pipe(fds), 0);
@@ -191,6 +250,8 @@ ChildReport beepInChild(const CaptureHome& capture, const std::vector<Call>& cal
         }
         child.took.push_back(report.took);
         child.calledAt.push_back(report.at);
+        if (child.took.size() == 1 && afterFirstCall)
+            afterFirstCall();
     }
     close(fds[0]);
     int status = -1;
@@ -267,16 +328,50 @@ TEST(Beep, WritesTheExactNumberOfFramesUpToTheHighestAudibleTone)
     }
 }
 
-TEST(Beep, WithoutADeviceReturnsAtOnceQuietly)
+TEST(Beep, WithoutAServerOrADeviceReturnsAtOnceAndSaysSoOncePerRun)
 {
     CaptureHome capture;
     capture.breakDevice();
-    const std::vector<double> took = beepInChild(capture, {{440, 300, 400}}).took;
-    ASSERT_EQ(took.size(), 1u);
+    const std::vector<double> took = beepInChild(capture, {{440, 300, 400}, {440, 300, 400}}).took;
+    ASSERT_EQ(took.size(), 2u);
     EXPECT_LT(took[0], kReturnsAtOnceMs);
-    QFile errors(capture.errorsPath());
-    ASSERT_TRUE(errors.open(QIODevice::ReadOnly));
-    EXPECT_EQ(errors.readAll().toStdString(), "") << "ALSA printed on its own";
+    EXPECT_LT(took[1], kReturnsAtOnceMs);
+    // ALSA says nothing on its own; the program says it once, with ALSA's reason.
+    EXPECT_EQ(capture.errors(), "pelmora: the alarm's sound could not be played: no sound server or sound device "
+                                "answered: No such file or directory\n");
+}
+
+TEST(Beep, AFrozenServerCostsOnlyTheToneItWouldHavePlayed)
+{
+    CaptureHome capture;
+    FrozenServer server(capture.serverPath());
+    // The first tone waits on the frozen server no longer than its own length; the second finds it gone and
+    // plays on ALSA's device, in full.
+    const ChildReport child = beepInChild(capture, {{1000, 300, 900}, {1000, 300, 600}}, [&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        server.end();
+    });
+    ASSERT_EQ(child.took.size(), 2u);
+    EXPECT_LT(child.took[0], kReturnsAtOnceMs);
+    EXPECT_LT(child.took[1], kReturnsAtOnceMs);
+    EXPECT_EQ(capture.samples().size(), 14400u);
+    EXPECT_EQ(capture.errors(), "pelmora: the alarm's sound could not be played: the sound server did not answer "
+                                "in time\n");
+}
+
+TEST(Beep, ADeviceStuckWithSamplesPendingIsDroppedAndTheNextTickSounds)
+{
+    CaptureHome capture;
+    // 4000 of each 100 ms tone's 4800 frames play, then the device stays running with the rest pending.
+    capture.pace(false, 4000);
+    const ChildReport child = beepInChild(capture, {{1000, 100, 1000}, {1000, 100, 1000}, {1000, 100, 500}});
+    const std::vector<double> starts = capture.firstSamplesAt();
+    ASSERT_EQ(starts.size(), 3u) << "the stuck device silenced the later ticks";
+    for (std::size_t i = 0; i < starts.size(); ++i)
+        EXPECT_LT(starts[i] - child.calledAt[i], 100.0 * testing_support::kTimingSlack) << "tone " << i;
+    EXPECT_EQ(capture.samples().size(), 3 * 4000u);
+    // Most of each tone was heard: nothing to tell.
+    EXPECT_EQ(capture.errors(), "");
 }
 
 TEST(Beep, OutOfRangeCallsReturnAtOnceAndPlayNothing)
@@ -288,6 +383,57 @@ TEST(Beep, OutOfRangeCallsReturnAtOnceAndPlayNothing)
     for (std::size_t i = 0; i < took.size(); ++i)
         EXPECT_LT(took[i], kReturnsAtOnceMs) << "hz " << calls[i].hz << " ms " << calls[i].ms;
     EXPECT_FALSE(capture.captured());
+}
+
+// Runs the GUI thread's events for `ms`, as the program's event loop would.
+void runEventsFor(int ms)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < until) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+TEST(Beep, TellsTheFailureOnTheGuiThreadOncePerRunAndNotOnceTheRunIsOver)
+{
+    CaptureHome capture;
+    capture.breakDevice();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        pointAlsaAt(capture.home(), capture.serverPath());
+        captureStderr(capture.errorsPath());
+        alarm(30);
+        std::vector<std::string> told;
+        bool onGuiThread = true;
+        platform::setToneFailureHandler([&](const std::string& reason) {
+            told.push_back(reason);
+            onGuiThread = onGuiThread && QThread::currentThread() == qApp->thread();
+        });
+        // A run of two failed tones; a run that is over before its failure reaches the GUI thread; a third run.
+        platform::readyTone();
+        for (int i = 0; i < 2; ++i) {
+            platform::beep(440, 100);
+            runEventsFor(300);
+        }
+        platform::readyTone();
+        platform::beep(440, 100);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        platform::silenceTone();
+        runEventsFor(100);
+        platform::readyTone();
+        platform::beep(440, 100);
+        runEventsFor(300);
+        const bool right = told.size() == 2 && told[0] == told[1] && onGuiThread
+            && told[0].starts_with("no sound server or sound device answered: ");
+        _exit(right ? 0 : 10 + static_cast<int>(told.size()));
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "exit status " << WEXITSTATUS(status);
+    // Each run says it on stderr, the one that was over too.
+    const std::string errors = capture.errors();
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 3) << errors;
 }
 
 TEST(Beep, SilenceBeforeAnyToneStartsNoThread)

@@ -1,6 +1,7 @@
-// Formatting of the program's texts and the local-time helpers.
+// Formatting of the program's texts, one-line texts and the local-time helpers.
 #include "platform/core/clock.h"
 #include "platform/core/format.h"
+#include "platform/core/line_text.h"
 #include "tests/support/tz_guard.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,29 @@ TEST(Format, FormatsIntoStringsOfAnyLength)
     EXPECT_EQ(platform::format("%s", ""), "");
     const std::string big(10000, 'x');
     EXPECT_EQ(platform::format("[%s]", big.c_str()), "[" + big + "]");
+}
+
+TEST(LineText, ShortLinesTakeTheFirstNonEmptyLineWithinTheirLengthAndShowControls)
+{
+    const struct {
+        std::string text;
+        std::size_t maxChars;
+        std::string line;
+    } cases[] = {
+        {"wake up\r\nmore", 200, "wake up"},
+        {"\n\r\nleading\nbreaks", 200, "leading"},
+        {"\r\n", 200, ""},
+        {"bell\a esc\x1b[2J del\x7f tab\t", 200, "bell\u2407 esc\u241b[2J del\u2421 tab\u2409"},
+        {"c1 \xc2\x9b dropped, \xc2\xa0 kept", 200, "c1  dropped, \xc2\xa0 kept"},
+        {"abcdef", 4, "abcd"},
+        {"\xc3\xa9t\xc3\xa9", 2, "\xc3\xa9t"}, // a character is its whole UTF-8 sequence
+        {"\xff\xfe\xfd", 2, "\xff\xfe"},          // invalid bytes count one each
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(platform::shortLine(c.text, c.maxChars), c.line) << c.text;
+    EXPECT_EQ(platform::withVisibleControls(std::string("a\0b", 3)), "a\u2400b");
+    const std::string huge(64 << 20, 'x');
+    EXPECT_EQ(platform::shortLine(huge, 200).size(), 200u);
 }
 
 TEST(Clock, LocalComponentsFollowTheTimeZone)

@@ -11,6 +11,15 @@ bool FakeDesktop::opensForReading(const std::string& path)
     return platform::opensForReading(path);
 }
 
+void FakeDesktop::showAlarm(QWidget*, const Alarm& alarm)
+{
+    if (alarm.seen)
+        ++seenAlarms;
+    else
+        alarms.push_back(alarm.text);
+    alarmStop = alarm.stop;
+}
+
 void FakeDesktop::messageBox(QWidget*, const std::string& text, MessageIcon icon)
 {
     messages.push_back({text, icon});

@@ -165,6 +165,7 @@ TEST_F(ClockFace, TheTitleCutsTheDescriptionAtItsFirstLineBreak)
         {"\nleading", "Pelmora - ..."},
         {"", "Pelmora - "},
         {"a [*] b[*][*]", "Pelmora - a [*] b[*][*]"},
+        {"\x1b]0;spoofed\a\x7f", "Pelmora - \u241b]0;spoofed\u2407\u2421"},
     };
     for (const auto& c : cases) {
         TaskRecord task = delayTask(10);

@@ -149,6 +149,51 @@ TEST_F(Engine, CountDownTaskMovesTheThumbOnlyOnceItsRowIsDeselected)
     EXPECT_EQ(window.scrollBar()->value(), 97);
 }
 
+TEST_F(Engine, ATickAfterAGapFirstCountsTheWholeSecondsMissedNeverPastTheEnd)
+{
+    using namespace std::chrono_literals;
+    struct Case {
+        int row;
+        std::chrono::milliseconds gap; // before the third tick; the first two come a second apart
+        std::int64_t counter;
+        std::size_t tones;
+    };
+    loadTasks(window, {delayTask(100), delayTask(100, true), delayTask(10), delayTask(10, true), timeTask(at(kSomeDay, 12, 0, 0))});
+    const Case cases[] = {
+        {0, 1500ms, 97, 0}, // late, yet an ordinary tick
+        {0, 6s, 92, 0},     // five missed, then this tick's step
+        {0, 6400ms, 92, 0}, // rounded to whole ticks
+        {0, 6600ms, 91, 0},
+        {1, 6s, 8, 0},
+        {2, 60s, 0, 1}, // the end fell in the gap: this tick fires, once
+        {3, 60s, 10, 1},
+        {4, 60s, 0, 0}, // a time of day needs nothing made up
+    };
+    fake.clock = at(kSomeDay, 11, 0, 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.row * 100000 + c.gap.count());
+        fake.tones.clear();
+        selectRow(window, c.row);
+        window.OnStartStop();
+        for (const std::chrono::milliseconds gap : {1000ms, 1000ms, c.gap}) {
+            fake.bootClock += gap;
+            tick();
+        }
+        EXPECT_EQ(window.m_spanCounter, c.counter);
+        EXPECT_EQ(fake.tones.size(), c.tones);
+        window.OnStartStop();
+    }
+
+    // A manual count-down drags the thumb over the missed seconds too.
+    driver::deselectAll(window);
+    preset(30);
+    window.OnStartStop();
+    fake.bootClock += 11s;
+    tick();
+    EXPECT_EQ(window.m_spanCounter, 19);
+    EXPECT_EQ(window.scrollBar()->value(), 19);
+}
+
 TEST_F(Engine, TimeOfDayTaskFiresFromItsTimeOnAnyDayAndFallsSilentAfterMidnight)
 {
     TaskRecord task = timeTask(at(kSomeDay, 12, 0, 0));
@@ -256,7 +301,7 @@ TEST_F(Engine, AnAlarmBehindAnotherWindowIsShownOncePerRunAndEndsWithStopOrTheWi
     window.OnStartStop();
     tick(5);
     EXPECT_EQ(fake.tones.size(), 3u);
-    EXPECT_EQ(fake.alarms, std::vector<std::string>{"00:00:00"});
+    EXPECT_EQ(fake.alarms, std::vector<std::string>{"The 00:00:02 countdown has ended"});
     ASSERT_TRUE(driver::showExposed(window));
     QApplication::setActiveWindow(&other);
     const int silences = fake.silences;
@@ -278,7 +323,9 @@ TEST_F(Engine, AnAlarmBehindAnotherWindowIsShownOncePerRunAndEndsWithStopOrTheWi
     selectRow(window, 1);
     window.OnStartStop();
     tick();
-    EXPECT_EQ(fake.alarms, (std::vector<std::string>{"00:00:00", "Back up"}));
+    EXPECT_EQ(fake.alarms, (std::vector<std::string>{"The 00:00:02 countdown has ended", "Back up"}));
+    // Awake from each START to the run's end: STOP, or a file that was started.
+    EXPECT_EQ(fake.awake, (std::vector<bool>{true, false, true, false, true, false}));
 
     // Someone looking at the window is not alarmed again.
     QApplication::setActiveWindow(&window);
@@ -292,6 +339,39 @@ TEST_F(Engine, AnAlarmBehindAnotherWindowIsShownOncePerRunAndEndsWithStopOrTheWi
     const int silencesBeforeClose = fake.silences;
     { CDia_Main closing; }
     EXPECT_EQ(fake.silences, silencesBeforeClose + 1) << "closing the window left the tone playing";
+}
+
+TEST_F(Engine, AnAlarmSeenInTheWindowIsShownOnceWhenTheUserLeavesAndItsStopEndsTheRun)
+{
+    TaskRecord task = delayTask(0);
+    task.strDescription = "\r\n\x1b[1mTea\x7f\nis ready";
+    loadTasks(window, {task});
+    QApplication::setActiveWindow(&window);
+    selectRow(window, 0);
+    window.OnStartStop();
+    tick(2);
+    EXPECT_EQ(fake.seenAlarms, 1);
+    EXPECT_TRUE(fake.alarms.empty());
+
+    // Another of Pelmora's windows is no leaving; another program's is, once.
+    QWidget dialog;
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    EXPECT_TRUE(fake.alarms.empty());
+    QApplication::setActiveWindow(&window);
+    QApplication::setActiveWindow(nullptr);
+    QApplication::setActiveWindow(&window);
+    QApplication::setActiveWindow(nullptr);
+    EXPECT_EQ(fake.alarms, std::vector<std::string>{"\u241b[1mTea\u2421"});
+
+    ASSERT_TRUE(fake.alarmStop);
+    const int withdrawals = fake.withdrawals;
+    fake.alarmStop();
+    EXPECT_FALSE(window.m_bRunning);
+    EXPECT_EQ(startCaption(window), "START");
+    EXPECT_EQ(fake.withdrawals, withdrawals + 1);
+    fake.alarmStop(); // a second Stop finds no run, and starts none
+    EXPECT_FALSE(window.m_bRunning);
 }
 
 TEST_F(Engine, AnyOtherActionRunsUntilStopWithoutEffect)

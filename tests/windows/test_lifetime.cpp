@@ -57,7 +57,18 @@ TEST_F(MainWindowLife, OpensCollapsedWithItsControlsAndLoadsTheTasks)
     TempWorkDir::write("TASKS.BIN", kOneTaskFile);
     CDia_Main window;
     window.show();
-    EXPECT_EQ(window.frameGeometry().height(), CDia_Main::kCollapsedHeight);
+    // A thin frame here: 175 px would show the list's top, so the client area ends where the list begins.
+    EXPECT_EQ(window.height(), 143);
+    EXPECT_EQ(window.height(), window.listView()->geometry().top());
+    EXPECT_EQ(window.windowType(), Qt::Window);
+    EXPECT_FALSE(window.isModal());
+    EXPECT_TRUE(window.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
+    // A decoration that maximises anyway gets the window back as it was.
+    window.setWindowState(Qt::WindowMaximized);
+    QTest::qWait(10);
+    EXPECT_FALSE(window.isMaximized());
+    EXPECT_EQ(window.height(), 143);
     EXPECT_EQ(window.m_tasks.Count(), 1);
     EXPECT_EQ(window.m_tasks.At(0).strDescription, "a");
     EXPECT_EQ(window.m_tasks.At(0).spanDelay, 10);

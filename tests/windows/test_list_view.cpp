@@ -315,7 +315,7 @@ TEST_F(TaskListView, ShowListTwiceReturnsToTheCollapsedWindow)
     EXPECT_EQ(showList->text(), "Hide List");
     EXPECT_EQ(main.frameGeometry().height(), CDia_Main::kExpandedHeight);
     press(IDC_SHOWLIST);
-    EXPECT_EQ(main.frameGeometry().height(), CDia_Main::kCollapsedHeight);
+    EXPECT_EQ(main.height(), main.listView()->geometry().top()); // a thin frame: 175 px would show the list
     EXPECT_EQ(showList->text(), "Show List");
     EXPECT_FALSE(main.m_bListShown);
 }
