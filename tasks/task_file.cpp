@@ -20,18 +20,48 @@ namespace {
 constexpr int kMaxLinkDepth = 40;
 constexpr mode_t kAnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
 
-// Each field lands in `record` as soon as it is read: a cut record leaves what was read.
-void readRecord(platform::ArchiveReader& in, TaskRecord& record)
+constexpr int kRecordFields = 9;
+
+// Each field lands in `record` as soon as it is read, and `fields` counts them: a cut record leaves what was read.
+void readRecord(platform::ArchiveReader& in, TaskRecord& record, int& fields)
 {
+    fields = 0;
     record.bCountUp = in.readU8() != 0;
+    ++fields;
     record.bAtTime = in.readU8() != 0;
+    ++fields;
     record.nBeepHz = in.readI32();
+    ++fields;
     record.nBeepMs = in.readI32();
+    ++fields;
     in.readString(record.strDescription);
+    ++fields;
     in.readString(record.strRunFile);
+    ++fields;
     record.timeAt = in.readI64();
+    ++fields;
     record.spanDelay = in.readI64();
+    ++fields;
     record.nAction = in.readI32();
+    ++fields;
+}
+
+// Copies the fields from the `first`-th on, in file order, so that `record` holds what reading them
+// one by one from `from` would have left.
+void copyFieldsFrom(TaskRecord& record, const TaskRecord& from, int first)
+{
+    switch (first) {
+    case 0: record.bCountUp = from.bCountUp; [[fallthrough]];
+    case 1: record.bAtTime = from.bAtTime; [[fallthrough]];
+    case 2: record.nBeepHz = from.nBeepHz; [[fallthrough]];
+    case 3: record.nBeepMs = from.nBeepMs; [[fallthrough]];
+    case 4: record.strDescription = from.strDescription; [[fallthrough]];
+    case 5: record.strRunFile = from.strRunFile; [[fallthrough]];
+    case 6: record.timeAt = from.timeAt; [[fallthrough]];
+    case 7: record.spanDelay = from.spanDelay; [[fallthrough]];
+    case 8: record.nAction = from.nAction; [[fallthrough]];
+    default: break;
+    }
 }
 
 void writeRecord(platform::ArchiveWriter& out, const TaskRecord& record)
@@ -66,14 +96,21 @@ LoadOutcome unreadable(std::string reason)
 }
 
 // Reads records until an error; the list grows only with the records read, never with the file's size.
+// Each complete record moves into the list, so its texts are never copied; once reading stops, `scratch`
+// gets back the last complete record's fields that the cut record (if any) did not overwrite.
 void readRecords(platform::ByteSource& source, const std::string& name, TaskList& list, TaskRecord& scratch,
                  LoadOutcome& outcome)
 {
     platform::ArchiveReader in(source, name);
+    int fields = 0;
+    const auto restoreScratch = [&] {
+        if (outcome.tasksRead > 0 && fields < kRecordFields)
+            copyFieldsFrom(scratch, list.At(list.Count() - 1), fields);
+    };
     try {
         for (;;) {
-            readRecord(in, scratch);
-            list.Append(scratch);
+            readRecord(in, scratch, fields);
+            list.Append(std::move(scratch));
             outcome.stopOffset = in.position();
             ++outcome.tasksRead;
         }
@@ -81,7 +118,11 @@ void readRecords(platform::ByteSource& source, const std::string& name, TaskList
         outcome.reason = "out of memory";
     } catch (const platform::ArchiveError&) {
         outcome.reason = "the bytes there do not hold a complete task";
+    } catch (...) {
+        restoreScratch();
+        throw;
     }
+    restoreScratch();
 }
 
 bool writable(const std::filesystem::path& path)
