@@ -29,12 +29,21 @@ QByteArray oneLine(const std::string& message)
     return line.toLocal8Bit();
 }
 
+// Qt hands each word of a restart command to the session manager cut to its length in UTF-16 units, which
+// loses the end of a folder named in more than ASCII. As many bytes of "/." follow the folder as the cut
+// takes: whatever of them is left, or all of them where nothing is cut, leads to the same folder.
+QString withCutAllowance(const QString& folder)
+{
+    const qsizetype cut = folder.toUtf8().size() - folder.size();
+    return folder + QStringLiteral("/.").repeated((cut + 1) / 2);
+}
+
 // Brings Pelmora back in the same folder at the next login. env's --chdir spares a shell and its quoting;
 // the folder is also told as the session's own property, for managers that start programs there.
 void registerRestart(QSessionManager& manager)
 {
     const QString folder = QString::fromLocal8Bit(g_szStartDir);
-    manager.setRestartCommand({QStringLiteral("/usr/bin/env"), QStringLiteral("--chdir=") + folder,
+    manager.setRestartCommand({QStringLiteral("/usr/bin/env"), QStringLiteral("--chdir=") + withCutAllowance(folder),
                                QCoreApplication::applicationFilePath()});
     manager.setRestartHint(QSessionManager::RestartIfRunning);
     manager.setManagerProperty(QStringLiteral("CurrentDirectory"), folder);
@@ -84,7 +93,8 @@ bool SessionEnd::saveUnattended()
 
 void SessionEnd::end()
 {
-    if (m_bEnded)
+    // A signal read in the same pass of the loop as Cancel or Escape must not save what they discarded.
+    if (m_bEnded || m_bWindowEnded)
         return;
     m_bEnded = true;
     if (!saveUnattended())

@@ -40,7 +40,6 @@ public:
         std::filesystem::current_path(m_dir.path().toStdString());
         m_window = std::make_unique<CDia_Main>();
         CDia_Main& window = *m_window;
-        window.m_tasks.Reserve(count);
         for (int i = 0; i < count; ++i)
             window.m_tasks.Append(countDownTask());
         window.Refill();

@@ -37,7 +37,6 @@ public:
     {
         std::filesystem::current_path(m_dir.path().toStdString());
         m_window = std::make_unique<CDia_Main>();
-        m_window->m_tasks.Reserve(count);
         for (int i = 0; i < count; ++i)
             m_window->m_tasks.Append(sampleTask(i));
         m_window->OnShowList();

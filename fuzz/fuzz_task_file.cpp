@@ -1,5 +1,7 @@
 // libFuzzer target for the TASKS.BIN loader: any bytes load without a fault, it reports truly how far it got,
-// and what loads saves and reloads equal.
+// pieces of any size and a read error change nothing but what the error must, and what loads saves and
+// reloads equal.
+#include "platform/core/errors.h"
 #include "tasks/task_file.h"
 
 #include <sys/mman.h>
@@ -8,7 +10,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 
 namespace {
@@ -81,6 +86,100 @@ void check(bool condition, const char* what)
         MemoryFile::fail(what);
 }
 
+constexpr const char* kInjectedError = "Input/output error";
+constexpr std::size_t kTinyRead = 8;
+constexpr std::size_t kLargeRead = 1 << 16;
+
+constexpr std::size_t kHashedEnds = 64;
+
+// One seed per input, so that a finding replays the same pieces and the same error. Its length and the bytes
+// at both ends suffice, and keep a 1 MiB input from costing a traced comparison per byte.
+std::uint64_t hashOf(const std::uint8_t* data, std::size_t size)
+{
+    std::uint64_t hash = 0xcbf29ce484222325ull ^ size;
+    const std::size_t head = std::min(size, kHashedEnds);
+    const std::size_t tail = std::max(head, size - std::min(size, kHashedEnds));
+    for (std::size_t i = 0; i < head; ++i)
+        hash = (hash ^ data[i]) * 0x100000001b3ull;
+    for (std::size_t i = tail; i < size; ++i)
+        hash = (hash ^ data[i]) * 0x100000001b3ull;
+    return hash;
+}
+
+// Hands the loader the file in pieces of varying size, as a pipe or a network file system may, and fails
+// with an I/O error at one offset when given one.
+class ChoppySource : public platform::ByteSource {
+public:
+    // `failed` outlives the source, which the loader drops once it is done.
+    ChoppySource(platform::ByteSource& inner, std::uint64_t seed, std::optional<std::uint64_t> failAt, bool& failed)
+        : m_inner(inner), m_state(seed), m_failAt(failAt), m_failed(failed)
+    {
+    }
+    std::size_t read(char* data, std::size_t size) override
+    {
+        const std::size_t want = std::min(size, nextLength());
+        if (m_failAt && m_offset + want > *m_failAt) {
+            m_failed = true;
+            throw platform::FileError(tasks::kTaskFileName, kInjectedError);
+        }
+        const std::size_t got = m_inner.read(data, want);
+        m_offset += got;
+        return got;
+    }
+    std::uint64_t remaining() const override { return m_inner.remaining(); }
+
+private:
+    // splitmix64: tiny pieces, pieces either side of the archive's 4096-byte buffer, and large ones.
+    std::size_t nextLength()
+    {
+        std::uint64_t z = (m_state += 0x9e3779b97f4a7c15ull);
+        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+        z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+        z ^= z >> 31;
+        switch (z & 3) {
+        case 0: return 1 + (z >> 8) % kTinyRead;
+        case 1: return 4095 + (z >> 8) % 3;
+        default: return 1 + (z >> 8) % kLargeRead;
+        }
+    }
+
+    platform::ByteSource& m_inner;
+    std::uint64_t m_state;
+    std::optional<std::uint64_t> m_failAt;
+    std::uint64_t m_offset = 0;
+    bool& m_failed;
+};
+
+// The same file read in pieces loads exactly as read whole; an error while reading loads nothing at all.
+void checkChoppyLoad(const MemoryFile& input, const std::uint8_t* data, std::size_t size,
+                     const tasks::LoadOutcome& whole, const TaskList& loaded, const TaskRecord& scratch)
+{
+    const std::uint64_t seed = hashOf(data, size);
+    const std::optional<std::uint64_t> failAt =
+        (seed & 3) == 0 ? std::optional<std::uint64_t>((seed >> 8) % (size + 1)) : std::nullopt;
+    bool wrapped = false;
+    bool failed = false;
+    TaskList list;
+    TaskRecord record;
+    const tasks::LoadOutcome outcome =
+        tasks::loadTasks(input.path(), list, record, [&](platform::ByteSource& inner) {
+            wrapped = true;
+            return std::make_unique<ChoppySource>(inner, seed, failAt, failed);
+        });
+    check(wrapped, "the load did not read through the wrapped source");
+    if (failed) {
+        check(outcome.kind == tasks::LoadOutcome::Kind::Unreadable && list.Count() == 0 &&
+                  outcome.reason == kInjectedError,
+              "a read error did not make the file unreadable with nothing loaded and the error's reason");
+        return;
+    }
+    check(outcome.kind == whole.kind && outcome.tasksRead == whole.tasksRead && outcome.stopOffset == whole.stopOffset &&
+              outcome.fileSize == whole.fileSize && list.Count() == loaded.Count() && record == scratch,
+          "reading in pieces loaded differently from reading whole");
+    for (int i = 0; i < loaded.Count(); ++i)
+        check(list.At(i) == loaded.At(i), "a record differs when read in pieces");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -91,6 +190,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         const MemoryFile input(data, size);
         outcome = tasks::loadTasks(input.path(), loaded, scratch);
+        checkChoppyLoad(input, data, size, outcome, loaded, scratch);
     }
     check(outcome.fileSize == size, "the reported file size is not the input's");
     check(outcome.tasksRead == loaded.Count(), "the reported task count is not what was loaded");

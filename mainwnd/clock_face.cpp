@@ -99,7 +99,8 @@ std::string titleText(const CDia_Main& window)
     if (!window.IsSelected())
         return platform::format("Pelmora - %s", window.m_strText.c_str());
     const std::string& description = window.m_taskShown.strDescription;
-    return platform::format("Pelmora - %s", platform::withVisibleControls(platform::firstLineMarked(description)).c_str());
+    return platform::format("Pelmora - %s",
+                            platform::withVisibleControls(platform::firstLineMarked(platform::boundedPrefix(description))).c_str());
 }
 
 // The part of a paint that is the window's own surface over the clock. Qt also repaints a parent

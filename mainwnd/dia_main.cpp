@@ -27,6 +27,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <utility>
 
@@ -43,6 +44,12 @@ constexpr platform::CommandEntry<CDia_Main> kCommands[] = {
     {IDC_MAIN_OK, &CDia_Main::OnOK},
     {IDCANCEL, &CDia_Main::OnCancel},
 };
+
+// A file larger than this (some thousands of tasks) is read just after the window's first paint, so that
+// the window shows at once; the list it fills is hidden until Show List.
+constexpr std::uintmax_t kLoadBeforePaintBytes = 256 * 1024;
+// A window that is shown but never painted (not mapped yet, or hidden by the desktop) loads it anyway.
+constexpr int kLoadAtLatestMs = 2000;
 
 constexpr int kFrameCheckMs = 100;
 constexpr int kFrameChecks = 50;
@@ -109,9 +116,11 @@ void CDia_Main::OnInitDialog()
     m_rectClock = QRect(QPoint(10, 10), QPoint(399, 99));
     OnClear();
     SetOuterHeight(kCollapsedHeight);
-    LoadTasks();
-    m_nSelected = -1;
-    Refill();
+    m_bLoadPending = true;
+    std::error_code error;
+    const std::uintmax_t bytes = std::filesystem::file_size(tasks::kTaskFileName, error);
+    if (error || bytes <= kLoadBeforePaintBytes)
+        EnsureLoaded();
     scrollBar()->setFocus();
 }
 
@@ -136,23 +145,57 @@ void CDia_Main::LoadTasks()
     m_taskFile.load(m_tasks, m_taskShown);
 }
 
+void CDia_Main::EnsureLoaded()
+{
+    if (!std::exchange(m_bLoadPending, false))
+        return;
+    LoadTasks();
+    m_nSelected = -1;
+    Refill();
+}
+
+// Queued from a paint, it runs once that paint is on the screen.
+void CDia_Main::queueLoadAfterPaint()
+{
+    if (!m_bLoadPending || std::exchange(m_bLoadQueued, true))
+        return;
+    QTimer::singleShot(0, this, &CDia_Main::loadAfterShowing);
+}
+
+// The notice about the file follows its loading, whichever came first: this, a save or New.
+void CDia_Main::loadAfterShowing()
+{
+    platform::guarded(this, [this] { EnsureLoaded(); });
+    queueLoadNotice();
+}
+
+void CDia_Main::queueLoadNotice()
+{
+    if (std::exchange(m_bLoadNoticeQueued, true))
+        return;
+    QTimer::singleShot(0, this, [this] { platform::guarded(this, [this] { ShowLoadNotice(); }); });
+}
+
 void CDia_Main::ShowLoadNotice()
 {
     if (const std::optional<std::string> notice = m_taskFile.loadNotice())
         platform::desktop().messageBox(this, *notice, platform::MessageIcon::Error);
 }
 
-// The notice waits until the window has appeared, so the user sees what it is about.
+// The notice waits until the window has appeared, so the user sees what it is about, and until the file
+// has been read.
 void CDia_Main::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (std::exchange(m_bLoadNoticeQueued, true))
-        return;
-    QTimer::singleShot(0, this, [this] { platform::guarded(this, [this] { ShowLoadNotice(); }); });
+    if (!m_bLoadPending)
+        queueLoadNotice();
+    else
+        QTimer::singleShot(kLoadAtLatestMs, this, &CDia_Main::loadAfterShowing);
 }
 
 bool CDia_Main::SaveTasks()
 {
+    EnsureLoaded();
     const tasks::SaveResult saved = m_taskFile.save(m_tasks);
     if (saved) {
         if (saved.notice)
@@ -167,6 +210,7 @@ bool CDia_Main::SaveTasks()
 std::optional<std::string> CDia_Main::SaveTasksUnattended()
 {
     try {
+        EnsureLoaded();
         const tasks::SaveResult saved = m_taskFile.save(m_tasks);
         if (saved) {
             // The save went well, yet the user should learn where another program's version went.
@@ -315,6 +359,7 @@ void CDia_Main::paintEvent(QPaintEvent* event)
 {
     if (platform::guardedInPaint(this, [&] { PaintClockFace(event->region()); }))
         QDialog::paintEvent(event);
+    queueLoadAfterPaint();
 }
 
 void CDia_Main::timerEvent(QTimerEvent*)

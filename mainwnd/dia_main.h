@@ -46,6 +46,9 @@ public:
     void OnCancel();
     void OnHelp();
     void LoadTasks();
+    // Loads TASKS.BIN and refills the list, unless that has been done; everything that reads or saves
+    // the whole list calls it first, as a large file is loaded only after the window's first paint.
+    void EnsureLoaded();
     // Tells the user, once, what loading found wrong with TASKS.BIN (damaged or unreadable).
     void ShowLoadNotice();
     bool SaveTasks();
@@ -136,6 +139,9 @@ private:
     int frameHeight() const;
     void followFrame();
     void watchFrame(int checksLeft);
+    void queueLoadAfterPaint();
+    void loadAfterShowing();
+    void queueLoadNotice();
 
     int m_nTimerId = 0;      // the window timer while a run is in progress, else 0
     std::chrono::milliseconds m_lastTick{}; // when the last tick (or START) came, on the clock that counts through sleep
@@ -144,6 +150,8 @@ private:
     int m_nFrameHeight = -1; // the frame height it was applied with
     tasks::TaskFileGuard m_taskFile{tasks::kTaskFileName}; // every save goes through it
     bool m_bLoadNoticeQueued = false;
+    bool m_bLoadPending = false; // TASKS.BIN is yet to be read
+    bool m_bLoadQueued = false;  // its reading waits for the event loop, after the first paint
     TaskTableModel* m_listModel = nullptr;
     QWidget* m_helpWindow = nullptr;
 };

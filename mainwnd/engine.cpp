@@ -174,8 +174,10 @@ void CDia_Main::CatchUpMissedTicks()
     // A time of day is read from the clock at every tick, so it needs nothing made up.
     if (gap <= kLateTick || m_taskActive.bAtTime)
         return;
-    // Whole ticks, less the one running now; the counter never passes the run's end.
-    const std::int64_t missed = (gap + kTick / 2) / kTick - 1;
+    // Whole ticks only, less the one running now; the counter never passes the run's end. A tick that came
+    // late but dropped none is followed by one on the timer's grid, so a rounded-up fraction would be counted
+    // twice and end the run early.
+    const std::int64_t missed = gap / kTick - 1;
     if (m_taskActive.bCountUp) {
         if (m_spanCounter < m_taskActive.spanDelay)
             m_spanCounter = std::min(m_spanCounter + missed, m_taskActive.spanDelay);
@@ -200,11 +202,12 @@ bool CDia_Main::Fire()
         setStartCaption(*this, kStartCaption);
         platform::desktop().letSleep();
         const std::string& path = m_taskActive.strRunFile;
-        if (platform::desktop().opensForReading(path)) {
-            platform::desktop().runFile(path);
+        std::optional<std::string> notStarted;
+        if (platform::desktop().opensForReading(path) && !(notStarted = platform::desktop().runFile(path)))
             return true;
-        }
         m_strText = platform::format("Can not open the file: \n\n\"%s\"", path.c_str());
+        if (notStarted)
+            m_strText += "\n\n" + *notStarted;
         platform::desktop().messageBox(this, m_strText, platform::MessageIcon::Information);
         return false;
     }

@@ -80,6 +80,8 @@ void CDia_Main::OnListDoubleClick(int row)
 
 void CDia_Main::OnNew()
 {
+    // The new task goes after every stored one.
+    EnsureLoaded();
     // Owned by the main window, as the framework makes it: modal over that window, not over the group.
     CDia_Task editor(this);
     editor.m_pTarget = &m_taskShown;

@@ -11,7 +11,7 @@ constexpr Qt::Alignment kCellAlignment = Qt::AlignLeft | Qt::AlignVCenter;
 
 void formatDescription(const TaskRecord& task, std::string& out)
 {
-    out = platform::firstLineMarked(task.strDescription);
+    out = platform::firstLineMarked(platform::boundedPrefix(task.strDescription));
 }
 
 void formatWaitFor(const TaskRecord& task, std::string& out)
@@ -30,7 +30,7 @@ void formatThenDo(const TaskRecord& task, std::string& out)
     if (task.nAction == ACTION_BEEP)
         out = platform::format("Beep: %d / %d", task.nBeepHz, task.nBeepMs);
     else
-        out = platform::format("Run: %s", task.strRunFile.c_str());
+        out = platform::format("Run: %s", std::string(platform::boundedPrefix(task.strRunFile)).c_str());
 }
 
 } // namespace

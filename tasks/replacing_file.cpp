@@ -5,8 +5,9 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <random>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <utility>
 
@@ -14,56 +15,66 @@ namespace tasks {
 
 namespace {
 
-constexpr int kNameAttempts = 100;
 constexpr mode_t kNewFileMode = 0666; // narrowed by the umask, as for any new file
+constexpr unsigned kStampFields = STATX_BASIC_STATS | STATX_BTIME;
 
-// A fresh name beside the target; O_EXCL guarantees that nothing already there is touched.
-int createBeside(const std::filesystem::path& target, std::filesystem::path& created)
+FileStamp stampOf(const struct statx& info)
 {
-    std::random_device random;
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, ".%08x", unsigned(random()));
-        created = target;
-        created += suffix;
-        const int fd = ::open(created.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
+    const bool born = (info.stx_mask & STATX_BTIME) != 0;
+    return {dev_t(makedev(info.stx_dev_major, info.stx_dev_minor)),
+            ino_t(info.stx_ino),
+            off_t(info.stx_size),
+            info.stx_mtime.tv_sec,
+            long(info.stx_mtime.tv_nsec),
+            info.stx_ctime.tv_sec,
+            long(info.stx_ctime.tv_nsec),
+            born ? info.stx_btime.tv_sec : 0,
+            born ? long(info.stx_btime.tv_nsec) : 0};
 }
 
-// Giving a file away needs privilege, and a group needs membership of it: kept as far as allowed,
-// else the new file is this user's, as any file they create.
-bool keepOwnerAndGroup(int fd, const struct stat& old)
+std::optional<FileStamp> statxStamp(int folder, const char* path, int flags)
 {
-    return ::fchown(fd, old.st_uid, old.st_gid) == 0 || ::fchown(fd, uid_t(-1), old.st_gid) == 0;
+    struct statx info {};
+    if (::statx(folder, path, flags, kStampFields, &info) != 0)
+        return std::nullopt;
+    return stampOf(info);
 }
 
-// Owner and group first: changing them clears the set-id bits, which the mode then puts back.
-// False, with errno set, when the mode could not be kept: the new file must then not take the target's place.
-bool takeOverOwnerAndMode(int fd, const std::filesystem::path& target)
+// Only a privileged saver can give a new file to someone else; anyone else would silently take the file over.
+std::optional<std::string> keepOwnerAndGroup(int fd, const struct stat& old)
 {
-    struct stat old {};
-    if (::stat(target.c_str(), &old) != 0)
-        return true;
-    keepOwnerAndGroup(fd, old);
-    return ::fchmod(fd, old.st_mode & 07777) == 0;
+    if (::fchown(fd, old.st_uid, old.st_gid) == 0)
+        return std::nullopt;
+    if (old.st_uid != ::geteuid())
+        return "the file belongs to " + userName(old.st_uid) + ", and a new file saved by " + userName(::geteuid()) +
+               " cannot keep that owner (" + std::strerror(errno) + ")";
+    // The group where this user belongs to it; else theirs, as for any file they create.
+    [[maybe_unused]] const bool groupKept = ::fchown(fd, uid_t(-1), old.st_gid) == 0;
+    return std::nullopt;
 }
+
+// File systems without a one-step swap answer EINVAL; old kernels ENOSYS.
+bool exchangeUnsupported(int error) { return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP; }
 
 } // namespace
 
-FileStamp stampOf(const struct stat& info)
+std::string userName(uid_t uid)
 {
-    return {info.st_dev, info.st_ino, info.st_size, info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
+    if (const passwd* user = ::getpwuid(uid))
+        return user->pw_name;
+    return "user " + std::to_string(uid);
 }
 
-std::optional<FileStamp> currentStamp(const std::filesystem::path& path)
+std::optional<FileStamp> currentStamp(const std::filesystem::path& path) { return statxStamp(AT_FDCWD, path.c_str(), 0); }
+
+std::optional<FileStamp> descriptorStamp(int fd) { return statxStamp(fd, "", AT_EMPTY_PATH); }
+
+bool sameVersionMoved(const FileStamp& a, const FileStamp& b)
 {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        return std::nullopt;
-    return stampOf(info);
+    FileStamp moved = b;
+    moved.changedSeconds = a.changedSeconds;
+    moved.changedNanoseconds = a.changedNanoseconds;
+    return moved == a;
 }
 
 std::filesystem::path folderOf(const std::filesystem::path& file)
@@ -84,33 +95,33 @@ bool syncToDisk(const std::filesystem::path& path)
     return synced;
 }
 
-ReplacingFile::ReplacingFile(std::filesystem::path target) : m_target(std::move(target))
+// Owner and group first: changing them clears the set-id bits, which the mode then puts back.
+ReplacingFile::ReplacingFile(std::filesystem::path target, KeepPolicy keep)
+    : m_target(std::move(target)), m_keep(std::move(keep)), m_file(m_target, kNewFileMode)
 {
-    m_fd = createBeside(m_target, m_temporary);
-    if (m_fd < 0)
+    if (!m_file.opened()) {
         m_errno = errno;
-    else if (!takeOverOwnerAndMode(m_fd, m_target))
+        return;
+    }
+    struct stat old {};
+    if (::stat(m_target.c_str(), &old) != 0)
+        return;
+    m_refusal = keepOwnerAndGroup(m_file.fd(), old);
+    if (::fchmod(m_file.fd(), old.st_mode & 07777) != 0)
         m_modeErrno = errno;
 }
 
-ReplacingFile::~ReplacingFile()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-    if (!m_renamed && !m_temporary.empty())
-        ::unlink(m_temporary.c_str());
-}
-
-bool ReplacingFile::failed()
+bool ReplacingFile::failed(std::string step)
 {
     m_errno = errno;
+    m_failedStep = std::move(step);
     return false;
 }
 
 bool ReplacingFile::write(const char* data, std::size_t size)
 {
     while (size > 0) {
-        const ssize_t written = ::write(m_fd, data, size);
+        const ssize_t written = ::write(m_file.fd(), data, size);
         if (written < 0 && errno == EINTR)
             continue;
         if (written < 0)
@@ -121,25 +132,102 @@ bool ReplacingFile::write(const char* data, std::size_t size)
     return true;
 }
 
-bool ReplacingFile::sync() { return ::fdatasync(m_fd) == 0 || failed(); }
+// The whole inode, not the data alone: an unnamed file's first link must find it complete.
+bool ReplacingFile::sync() { return ::fsync(m_file.fd()) == 0 || failed(); }
 
 bool ReplacingFile::commit()
 {
-    if (m_modeErrno != 0) {
-        m_errno = m_modeErrno;
-        m_failedStep = "its permissions could not be kept";
+    if (m_refusal || m_modeErrno != 0) {
+        m_errno = m_modeErrno != 0 ? m_modeErrno : EPERM;
+        m_failedStep = m_refusal.value_or("its permissions could not be kept");
         return false;
     }
-    struct stat info {};
-    if (::fstat(m_fd, &info) != 0)
-        return failed();
-    m_written = stampOf(info);
-    if (::close(std::exchange(m_fd, -1)) != 0)
-        return failed();
-    if (::rename(m_temporary.c_str(), m_target.c_str()) != 0)
-        return failed();
-    m_renamed = true;
+    if (!m_file.name())
+        return failed("it could not be given a temporary name");
+    const std::optional<FileStamp> before = currentStamp(m_target);
+    if (replacing_hooks::beforeReplace)
+        replacing_hooks::beforeReplace(m_target);
+    if (!replace(before))
+        return false;
+    m_replaced = true;
+    m_written = descriptorStamp(m_file.fd()).value_or(FileStamp{});
+    if (m_exchanged && !keepSwappedOut(before))
+        return false;
+    m_file.close(); // synced already: the close can lose nothing
     return syncToDisk(folderOf(m_target)) || failed();
+}
+
+// One step where the file system can: the target and the new file swap names, so whatever lay in the
+// target's place an instant ago is now under the new file's temporary name, there to be looked at.
+bool ReplacingFile::replace(const std::optional<FileStamp>& before)
+{
+    const std::filesystem::path temporary = m_file.temporaryName();
+    if (!replacing_hooks::withoutExchange) {
+        if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, m_target.c_str(), RENAME_EXCHANGE) == 0) {
+            m_exchanged = true;
+            return true;
+        }
+        if (errno == ENOENT &&
+            ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, m_target.c_str(), RENAME_NOREPLACE) == 0) {
+            m_file.forgetName();
+            return true;
+        }
+        if (!exchangeUnsupported(errno))
+            return failed();
+    }
+    return replaceLookingFirst(before);
+}
+
+// Without the swap, the version there is judged by its stamp just before the rename: a version put there
+// between that look and the rename is replaced unseen.
+bool ReplacingFile::replaceLookingFirst(const std::optional<FileStamp>& before)
+{
+    if (const CopyName copyName = before && m_keep ? m_keep(before) : nullptr) {
+        const KeptCopy copy = keepCopy(m_target, copyName);
+        if (!copy) {
+            errno = copy.error;
+            return failed("the version there could not be kept as " + copy.failedName);
+        }
+        m_kept = copy.kept;
+    }
+    if (::rename(m_file.temporaryName().c_str(), m_target.c_str()) != 0)
+        return failed();
+    m_file.forgetName();
+    return true;
+}
+
+// The version swapped out was only moved, which touches its change time alone; any other difference from
+// the look just before means another version arrived in between, and that one is what was found.
+bool ReplacingFile::keepSwappedOut(const std::optional<FileStamp>& before)
+{
+    const std::filesystem::path swapped = m_file.temporaryName();
+    const std::optional<FileStamp> after = currentStamp(swapped);
+    const std::optional<FileStamp> found = before && after && sameVersionMoved(*before, *after) ? before : after;
+    const CopyName copyName = m_keep ? m_keep(found) : nullptr;
+    if (!copyName) {
+        ::unlink(swapped.c_str());
+        m_file.forgetName();
+        return true;
+    }
+    const KeptCopy copy = moveToCopyName(swapped, m_target, copyName);
+    if (copy) {
+        m_kept = copy.kept;
+        m_file.forgetName();
+        return true;
+    }
+    // A version that cannot be kept goes back in its place, and the new file away: nothing unread is lost.
+    // Should even that fail, the version stays under the temporary name, which the error then gives.
+    const int error = copy.error;
+    std::string step = "the version found there could not be kept as " + copy.failedName;
+    if (::renameat2(AT_FDCWD, swapped.c_str(), AT_FDCWD, m_target.c_str(), RENAME_EXCHANGE) == 0) {
+        m_replaced = false;
+    } else {
+        m_file.forgetName();
+        m_versionLeftAside = true;
+        step += "; it is still there as " + swapped.filename().string();
+    }
+    errno = error;
+    return failed(step);
 }
 
 std::string ReplacingFile::errorText() const

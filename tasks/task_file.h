@@ -36,6 +36,11 @@ struct LoadOutcome {
 // Only regular files are read, opened non-blocking so that nothing can hold the start up.
 LoadOutcome loadTasks(const std::filesystem::path& file, TaskList& list, TaskRecord& scratch);
 
+// Wraps the source that a load reads through; the fuzz target uses it for short reads and read errors.
+using SourceWrapper = std::function<std::unique_ptr<platform::ByteSource>(platform::ByteSource& fileSource)>;
+LoadOutcome loadTasks(const std::filesystem::path& file, TaskList& list, TaskRecord& scratch,
+                      const SourceWrapper& wrapSource);
+
 // Why this process may not put a new file in `file`'s place, or nothing when it may: its folder must be
 // writable, and the file missing or a regular file that the mode bits let someone write (a 0444 file is
 // refused to root too). The reason is the system's own, or "the file is read-only" for the mode bits.
@@ -47,6 +52,7 @@ struct SaveResult {
     std::optional<std::string> refusal;
     std::optional<FileStamp> written = {};
     std::optional<std::string> notice = {};
+    std::filesystem::path kept = {}; // where the version found in the file's place was kept, if it was
     explicit operator bool() const { return !refusal; }
 };
 
@@ -59,6 +65,14 @@ SaveResult saveTasks(const std::filesystem::path& file, const TaskList& list);
 // Wraps the sink that a save goes through; tests use it to make a write, the sync or the commit fail.
 using SinkWrapper = std::function<std::unique_ptr<SaveSink>(SaveSink& fileSink)>;
 SaveResult saveTasks(const std::filesystem::path& file, const TaskList& list, const SinkWrapper& wrapSink);
+
+struct SaveOptions {
+    SinkWrapper wrapSink;
+    KeepPolicy keep; // what becomes of the version found in the file's place: let go when not given
+    // Told as soon as the new file is in place, even when the folder's sync after it then fails.
+    std::function<void(const FileStamp& written, const std::filesystem::path& kept)> placed;
+};
+SaveResult saveTasks(const std::filesystem::path& file, const TaskList& list, const SaveOptions& options);
 
 // A link followed to the file it leads to: that file is the one a save replaces.
 std::filesystem::path resolveLinks(std::filesystem::path file);

@@ -32,6 +32,19 @@ void appendControlPicture(std::string& out, unsigned char code)
 
 } // namespace
 
+std::string_view boundedPrefix(std::string_view text, std::size_t limit)
+{
+    if (text.size() <= limit)
+        return text;
+    // A continuation byte at the cut belongs to a character that began before it; a character has at
+    // most three of them, so bytes that are not UTF-8 at all are cut where they are.
+    constexpr std::size_t kMaxContinuationBytes = 3;
+    std::size_t end = limit;
+    while (end > 0 && limit - end < kMaxContinuationBytes && isContinuation(static_cast<unsigned char>(text[end])))
+        --end;
+    return text.substr(0, end);
+}
+
 std::string_view firstLine(std::string_view text)
 {
     return text.substr(0, text.find_first_of(kLineBreaks));

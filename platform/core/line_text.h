@@ -7,6 +7,12 @@
 
 namespace platform {
 
+// How much of a text one-line places (list cells, the title, the notification) ever look at: far more
+// than any of them shows, and little enough that a text of gigabytes costs them nothing.
+inline constexpr std::size_t kShownTextBytes = 4096;
+// The text's first `limit` bytes at most, cut back to the start of a UTF-8 character.
+std::string_view boundedPrefix(std::string_view text, std::size_t limit = kShownTextBytes);
+
 // The text up to its first line break (CR or LF); the whole text when it has none.
 std::string_view firstLine(std::string_view text);
 // The first line, followed by "..." when more lines follow it.

@@ -36,8 +36,9 @@ public:
     virtual void silenceTone() = 0;
     // Whether the file exists and opens for reading: the test before a run file is started.
     virtual bool opensForReading(const std::string& path) = 0;
-    // Starts the file through the shell (or the default application) and returns without waiting.
-    virtual void runFile(const std::string& path) = 0;
+    // Starts the file through the shell (or the default application) and returns without waiting; why it
+    // cannot be started, when that is known before starting it.
+    virtual std::optional<std::string> runFile(const std::string& path) = 0;
     // Asks for the user's attention to the window and shows a desktop notification of the alarm, in place
     // of the one showing; a seen alarm waits, and shows only if the sound cannot be played.
     virtual void showAlarm(QWidget* window, const Alarm& alarm) = 0;

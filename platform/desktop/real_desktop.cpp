@@ -56,7 +56,7 @@ public:
 
     void silenceTone() override { platform::silenceTone(); }
     bool opensForReading(const std::string& path) override { return platform::opensForReading(path); }
-    void runFile(const std::string& path) override { platform::runFile(path); }
+    std::optional<std::string> runFile(const std::string& path) override { return platform::runFile(path); }
 
     void showAlarm(QWidget* window, const Alarm& alarm) override { m_alarmNotice.show(window, alarm); }
     void withdrawAlarm() override { m_alarmNotice.withdraw(); }

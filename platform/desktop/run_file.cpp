@@ -5,7 +5,9 @@
 #include <QStandardPaths>
 #include <QString>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <csignal>
 #include <string>
 #include <vector>
@@ -22,6 +24,8 @@ namespace platform {
 
 namespace {
 
+constexpr std::size_t kInterpreterLineLimit = 256; // what the kernel reads of a script's first line
+
 // Anchors a relative path to the working directory, so a leading '-' is never read as an option
 // and a bare name is never looked up on PATH.
 std::string anchored(const std::string& path)
@@ -35,6 +39,32 @@ bool isExecutableFile(const std::string& path)
 {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+// The kernel starts a script through the interpreter its first line names; when that cannot be run, only
+// the detached shell would learn it, where nobody sees. A file without the line runs through the shell.
+std::optional<std::string> missingInterpreter(const std::string& script)
+{
+    const int fd = open(script.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    char head[kInterpreterLineLimit];
+    struct stat st {};
+    const ssize_t got = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? read(fd, head, sizeof head) : 0;
+    close(fd);
+    const std::string line(head, std::size_t(std::max<ssize_t>(got, 0)));
+    if (line.rfind("#!", 0) != 0)
+        return std::nullopt;
+    const std::size_t start = line.find_first_not_of(" \t", 2);
+    const std::size_t end = line.find_first_of(" \t\n", start);
+    if (start == std::string::npos || start == end)
+        return std::nullopt;
+    const std::string interpreter = line.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    errno = 0;
+    if (isExecutableFile(interpreter))
+        return std::nullopt;
+    const int error = errno != 0 ? errno : EACCES;
+    return "Its interpreter " + interpreter + " cannot be run: " + std::strerror(error) + ".";
 }
 
 void waitFor(pid_t pid)
@@ -96,20 +126,23 @@ void startDetached(std::vector<std::string> args)
 
 } // namespace
 
-void runFile(const std::string& path)
+std::optional<std::string> runFile(const std::string& path)
 {
     if (path.empty())
-        return;
+        return std::nullopt;
     const std::string target = anchored(path);
     // The path travels as "$1", never as command text, so the shell cannot read anything in it.
     if (isExecutableFile(target)) {
+        if (std::optional<std::string> missing = missingInterpreter(target))
+            return missing;
         startDetached({"/bin/sh", "-c", "exec \"$1\"", "sh", target});
-        return;
+        return std::nullopt;
     }
     // Looked up before the fork: a search on PATH is no work for a forked child of a threaded program.
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     if (!opener.isEmpty())
         startDetached({opener.toLocal8Bit().toStdString(), target});
+    return std::nullopt;
 }
 
 bool opensForReading(const std::string& path)

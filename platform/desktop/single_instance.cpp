@@ -124,6 +124,8 @@ SingleInstance::Claim SingleInstance::claim()
                 return Claim::OtherUser;
             case Answer::Silent:
                 return Claim::HolderSilent;
+            case Answer::Gone:
+                break;
             }
         }
         if (deadline.hasExpired())
@@ -147,8 +149,11 @@ SingleInstance::Answer SingleInstance::askHolderToRaise(QLocalSocket& socket, co
     // The kernel accepts a connection even for a holder that is stopped or hung: only its reply counts.
     socket.write(kRaiseRequest.data(), kRaiseRequest.size());
     while (!socket.canReadLine()) {
-        if (deadline.hasExpired() || !socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+        if (deadline.hasExpired())
             return Answer::Silent;
+        // A holder on its way out closes the connection unanswered: the folder is free in a moment.
+        if (!socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+            return socket.state() == QLocalSocket::UnconnectedState ? Answer::Gone : Answer::Silent;
     }
     return socket.readLine() == kRaisedAnswer ? Answer::Raised : Answer::Silent;
 }

@@ -46,7 +46,7 @@ signals:
     void raiseRequested();
 
 private:
-    enum class Answer { Raised, Silent, OtherUser };
+    enum class Answer { Raised, Silent, Gone, OtherUser };
 
     bool connectToHolder(QLocalSocket& socket, const QDeadlineTimer& deadline);
     Answer askHolderToRaise(QLocalSocket& socket, const QDeadlineTimer& deadline);

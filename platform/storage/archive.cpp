@@ -8,6 +8,7 @@
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace platform {
 
@@ -133,29 +134,6 @@ void ArchiveReader::readRaw(char* data, std::size_t size)
     }
 }
 
-std::uint8_t ArchiveReader::readU8()
-{
-    if (m_pos == m_end)
-        ensure(1);
-    return std::uint8_t(*m_pos++);
-}
-
-template <typename T> T ArchiveReader::readLittleEndian()
-{
-    if (std::size_t(m_end - m_pos) < sizeof(T))
-        ensure(sizeof(T));
-    const auto* bytes = reinterpret_cast<const unsigned char*>(m_pos);
-    T value = 0;
-    for (std::size_t i = 0; i < sizeof(T); ++i)
-        value |= T(bytes[i]) << (8 * i);
-    m_pos += sizeof(T);
-    return value;
-}
-
-std::int32_t ArchiveReader::readI32() { return std::int32_t(readLittleEndian<std::uint32_t>()); }
-
-std::int64_t ArchiveReader::readI64() { return std::int64_t(readLittleEndian<std::uint64_t>()); }
-
 // 0xFF escapes to a wider count; the word 0xFFFE marks 16-bit text, whose count then starts over.
 ArchiveReader::Length ArchiveReader::readLength()
 {
@@ -193,11 +171,12 @@ void ArchiveReader::readString(std::string& target)
 {
     const Length length = readLength();
     const std::uint64_t unit = length.wide ? 2 : 1;
+    const std::size_t buffered = std::size_t(m_end - m_pos);
     // Checked before any allocation, so a damaged prefix cannot ask for gigabytes.
-    if (length.count > bytesLeft() / unit)
+    if (length.count > buffered / unit && length.count > bytesLeft() / unit)
         endOfFile();
     const std::size_t bytes = std::size_t(length.count * unit);
-    if (std::size_t(m_end - m_pos) >= bytes) {
+    if (buffered >= bytes) {
         assignText(target, m_pos, bytes, length.wide);
         m_pos += bytes;
     } else if (bytes <= kStackTextSize) {
@@ -207,7 +186,11 @@ void ArchiveReader::readString(std::string& target)
     } else {
         std::string text(bytes, '\0');
         readRaw(text.data(), bytes);
-        assignText(target, text.data(), bytes, length.wide);
+        // A long 8-bit text with no zero in it becomes the target as it is, never copied once more.
+        if (length.wide || std::memchr(text.data(), 0, bytes))
+            assignText(target, text.data(), bytes, length.wide);
+        else
+            target = std::move(text);
     }
 }
 

@@ -82,6 +82,30 @@ private:
     char m_buffer[kArchiveBufferSize];
 };
 
+// Fixed fields are read several times per record: inline, with only the buffer's refill out of line.
+inline std::uint8_t ArchiveReader::readU8()
+{
+    if (m_pos == m_end)
+        ensure(1);
+    return std::uint8_t(*m_pos++);
+}
+
+template <typename T> inline T ArchiveReader::readLittleEndian()
+{
+    if (std::size_t(m_end - m_pos) < sizeof(T))
+        ensure(sizeof(T));
+    const auto* bytes = reinterpret_cast<const unsigned char*>(m_pos);
+    T value = 0;
+    for (std::size_t i = 0; i < sizeof(T); ++i)
+        value |= T(bytes[i]) << (8 * i);
+    m_pos += sizeof(T);
+    return value;
+}
+
+inline std::int32_t ArchiveReader::readI32() { return std::int32_t(readLittleEndian<std::uint32_t>()); }
+
+inline std::int64_t ArchiveReader::readI64() { return std::int64_t(readLittleEndian<std::uint64_t>()); }
+
 // Writes fixed little-endian fields and 8-bit counted strings. flush() must end the writing;
 // a sink failure raises FileError(fileName, reason).
 class ArchiveWriter {

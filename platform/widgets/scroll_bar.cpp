@@ -235,4 +235,22 @@ void ScrollBar::hideEvent(QHideEvent* event)
     QScrollBar::hideEvent(event);
 }
 
+ScrollBar::Looks ScrollBar::looks() const
+{
+    return {partRect(QStyle::SC_ScrollBarSlider), value() == minimum(), value() == maximum()};
+}
+
+void ScrollBar::paintEvent(QPaintEvent* event)
+{
+    m_painted = looks();
+    QScrollBar::paintEvent(event);
+}
+
+void ScrollBar::sliderChange(SliderChange change)
+{
+    if (change == SliderValueChange && looks() == m_painted)
+        return;
+    QScrollBar::sliderChange(change);
+}
+
 } // namespace platform

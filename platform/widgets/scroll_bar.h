@@ -40,6 +40,10 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    // A new position repaints the bar only when it looks different: a countdown sets the position every
+    // second, while over an hour's range the thumb moves by a pixel only every few seconds.
+    void sliderChange(SliderChange change) override;
 
 private:
     QStyle::SubControl partAt(const QPoint& point) const;
@@ -49,6 +53,15 @@ private:
     void send(int code, int thumbPosition = 0);
     void repeatPressedPart();
     void endPress();
+    // What a paint of the bar depends on that a new position can change: the thumb, and the arrows'
+    // looks at either end of the range.
+    struct Looks {
+        QRect thumb;
+        bool atMinimum = false;
+        bool atMaximum = false;
+        bool operator==(const Looks&) const = default;
+    };
+    Looks looks() const;
 
     QTimer* m_repeat = nullptr;
     QStyle::SubControl m_pressed = QStyle::SC_None;
@@ -56,6 +69,7 @@ private:
     int m_grabOffset = 0;  // pointer minus thumb start while dragging
     int m_trackPosition = 0;
     int m_wheelRemainder = 0;
+    Looks m_painted; // as last painted
 };
 
 } // namespace platform

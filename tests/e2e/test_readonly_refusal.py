@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """E2E: a read-only TASKS.BIN refuses the save with a message, the window stays open, the file is unchanged;
-at SIGTERM the same refusal goes to standard error with its reason."""
+at SIGTERM the same refusal goes to standard error with its reason. In a sticky folder, another user's file
+that anyone may write is refused too, before anything is written, saying why."""
 import os
 import pwd
 import grp
@@ -76,6 +77,27 @@ def run():
         check(any(line.endswith(f": {report}") for line in program.output().splitlines()),
               f"no line ending {report!r} in the output: {program.output()!r}")
         check(scene.read_tasks() == ON_DISK, "TASKS.BIN changed")
+
+        if ids:
+            sticky_folder(scene, names)
+
+
+def sticky_folder(scene, names):
+    log("a sticky folder of root's, root's TASKS.BIN open to all: nobody's save is refused, and says why")
+    os.chown(scene.work, 0, 0)
+    os.chmod(scene.work, 0o1777)
+    os.chown(scene.tasks_path(), 0, 0)
+    os.chmod(scene.tasks_path(), 0o666)
+    program = scene.start(as_user=names)
+    os.kill(program.process.pid, signal.SIGTERM)
+    check(program.wait_exit() == 1, "a refused save at SIGTERM did not end the program with status 1")
+    report = ("Can not create an archive file: TASKS.BIN: the folder is sticky (mode 1777), so only the file's "
+              "owner, root, or the folder's may replace it")
+    check(any(line.endswith(f": {report}") for line in program.output().splitlines()),
+          f"no line ending {report!r} in the output: {program.output()!r}")
+    after = os.stat(scene.tasks_path())
+    check(scene.read_tasks() == ON_DISK and after.st_uid == 0, "root's TASKS.BIN was replaced or changed owner")
+    check(sorted(os.listdir(scene.work)) == ["TASKS.BIN"], f"files left behind: {os.listdir(scene.work)}")
 
 
 if __name__ == "__main__":

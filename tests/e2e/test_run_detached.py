@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """E2E: a run task whose script goes on for a minute leaves the window responsive; the script runs in a session
-of its own, is no child of Pelmora's, and outlives it."""
+of its own, is no child of Pelmora's, and outlives it without holding
+the folder against the next start."""
 import os
 import signal
 import sys
@@ -44,6 +45,10 @@ def run():
             with open(f"/proc/{job}/stat") as f:
                 state = f.read().rsplit(")", 1)[1].split()[0]
             check(state != "Z", "the script did not outlive Pelmora")
+            # The script holds neither the folder's lock nor the raise socket: the next start is the first one.
+            again = scene.start()
+            desktop.key(again.window, "Escape")
+            check(again.wait_exit() == 0, f"the next start beside the script ended with an error: {again.output()}")
         finally:
             try:
                 os.kill(job, signal.SIGKILL)

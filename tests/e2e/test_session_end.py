@@ -2,7 +2,9 @@
 """E2E: SIGTERM, SIGHUP and SIGINT save the tasks as the close box does and end the program, a task editor
 open or not; when that save fails, the reason goes to standard error and the program still ends. Under a real
 XSMP session manager (xsm, driven through its buttons): a checkpoint saves and Pelmora goes on; a logout that a
-failed save refused leaves it running; a logout saves and ends it; the next session starts it in its folder."""
+failed save refused leaves it running; a logout saves and ends it; the next session starts it in its folder,
+whose name is not ASCII."""
+import itertools
 import os
 import re
 import shutil
@@ -111,6 +113,9 @@ def under_session_manager(scene):
     for program in ("xsm", "iceauth"):
         check(shutil.which(program), f"{program} is not installed (scripts/install-deps.sh installs it)")
     log("xsm: a checkpoint saves and Pelmora goes on running")
+    # A folder named in more than ASCII: the next session must find all of its name.
+    scene.work = os.path.join(scene.root, "Заметки-wörk")
+    os.makedirs(scene.work)
     scene.write_tasks(encode(TASKS))
     manager = SessionManager(scene)
     scene.desktop.env["SESSION_MANAGER"] = manager.address()
@@ -122,8 +127,8 @@ def under_session_manager(scene):
     check(program.running(), "a checkpoint ended pelmora")
     with open(os.path.join(scene.home, ".XSM-pelmora")) as f:
         saved = f.read()
-    check(f"\t--chdir={os.path.realpath(scene.work)}\n" in saved and "RestartStyleHint\nCARD8\n\t0\n" in saved,
-          f"the session does not restart Pelmora in its folder if it runs: {saved}")
+    check("RestartCommand\n" in saved and "RestartStyleHint\nCARD8\n\t0\n" in saved,
+          f"the session does not restart Pelmora if it runs: {saved}")
 
     log("xsm: a logout that another Pelmora's failed save refused leaves both running")
     remove_first_row(program, "Third")
@@ -148,6 +153,9 @@ def under_session_manager(scene):
     check(program.wait_exit() == 0, "pelmora ended with an error at the logout")
     check(scene.read_tasks() == encode(TASKS[3:]), "the logout did not save the removal")
     manager.process.wait(15)
+    with open(os.path.join(scene.home, ".XSM-pelmora"), "rb") as f:
+        words = f.read().partition(b"RestartCommand\nLISTofARRAY8\n")[2].split(b"\n")
+    restart = [os.fsdecode(word[1:]) for word in itertools.takewhile(lambda word: word.startswith(b"\t"), words)]
     scene.desktop.env.pop("SESSION_MANAGER")
     SessionManager(scene).load_session()
     restarted = wait_for("Pelmora started by the session", lambda: next(
@@ -157,6 +165,18 @@ def under_session_manager(scene):
     check(os.path.realpath(os.readlink(f"/proc/{pid}/cwd")) == os.path.realpath(scene.work),
           "the session started Pelmora in another folder")
     os.kill(pid, signal.SIGTERM)
+    wait_equal("the restarted Pelmora to end", scene.desktop.pelmora_windows, [], timeout=10)
+
+    # xsm starts the program in the session's CurrentDirectory; other managers run the restart command as it is.
+    log("the restart command alone starts Pelmora in its folder")
+    process = subprocess.Popen(restart, cwd=scene.root, env=scene.desktop.env)
+    scene.desktop.processes.append(process)
+    window = wait_for("Pelmora started by its restart command", lambda: next(iter(scene.desktop.pelmora_windows()), None))
+    pid = scene.desktop.pid_of(window)
+    check(os.path.realpath(os.readlink(f"/proc/{pid}/cwd")) == os.path.realpath(scene.work),
+          f"the restart command {restart} started Pelmora in another folder")
+    os.kill(pid, signal.SIGTERM)
+    check(process.wait(10) == 0, "the Pelmora of the restart command ended with an error")
 
 
 def run():

@@ -167,6 +167,17 @@ TEST_F(RunFile, ScriptWithoutInterpreterLineRunsThroughTheShell)
     EXPECT_EQ(contents("marker"), "x");
 }
 
+TEST_F(RunFile, ScriptWhoseInterpreterIsMissingIsNotStartedAndSaysWhy)
+{
+    writeScript("lost", "marker", "#! /nonexistent/interpreter -x\n");
+    EXPECT_EQ(platform::runFile(local(path("lost"))),
+              "Its interpreter /nonexistent/interpreter cannot be run: No such file or directory.");
+    writeScript("found", "marker", "#!/bin/sh -e\n");
+    EXPECT_EQ(platform::runFile(local(path("found"))), std::nullopt);
+    awaitFile(path("marker"));
+    EXPECT_EQ(contents("marker"), "x"); // the second script alone ran
+}
+
 TEST_F(RunFile, ReturnsAtOnceLeavingTheProgramInASessionOfItsOwnAndNoChild)
 {
     // The script waits (up to 3 s) for a go-ahead file, then records its parent, its session and its descriptors.

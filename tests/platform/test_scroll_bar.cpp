@@ -162,3 +162,39 @@ TEST_F(ScrollBarCodes, TheContextMenuSendsCodesInsteadOfMovingTheBar)
     EXPECT_EQ(codes(), (std::vector<int>{Bar::Right, Bar::EndScroll}));
     EXPECT_EQ(bar.value(), kStartValue);
 }
+
+// A countdown sets the position every second; the bar repaints only when the thumb or an end's arrow changes.
+TEST_F(ScrollBarCodes, ANewPositionRepaintsOnlyWhenTheBarLooksDifferent)
+{
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            paints += event->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    bar.installEventFilter(&counter);
+    const auto paintsAfter = [&](int value) {
+        counter.paints = 0;
+        bar.setValue(value);
+        QApplication::processEvents();
+        return counter.paints;
+    };
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar));
+    bar.repaint();
+    const auto thumb = [&] { return driver::scrollBarPart(bar, QStyle::SC_ScrollBarSlider); };
+    QRect shown = thumb();
+    int moves = 0;
+    for (int value = kStartValue - 1; value >= kStartValue - 60; --value) {
+        const int paints = paintsAfter(value);
+        const bool moved = thumb() != shown;
+        EXPECT_EQ(paints, moved ? 1 : 0) << "at " << value;
+        moves += moved;
+        shown = thumb();
+    }
+    EXPECT_GT(moves, 0);
+    EXPECT_LT(moves, 30);
+    paintsAfter(1);
+    EXPECT_EQ(paintsAfter(0), 1) << "the left arrow greys out at the start of the range";
+}

@@ -4,8 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <string>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -59,4 +67,29 @@ TEST(SingleInstance, OneHolderAFolderAndASilentHolderIsNoAnswer)
     // A holder that is gone, however it went, leaves nothing that stops the next start.
     platform::SingleInstance next(fs::path(work.path()) / "TASKS.BIN");
     EXPECT_EQ(next.claim(), Claim::First);
+}
+
+TEST(SingleInstance, AHolderThatEndsWithoutAnsweringLeavesTheFolderToTheNextStart)
+{
+    TempWorkDir work;
+    // A holder on its way out: it has the lock and the socket, takes the connection, and lets all go unanswered.
+    const int folder = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_EQ(::flock(folder, LOCK_EX | LOCK_NB), 0);
+    const int server = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray name = platform::instanceName("TASKS.BIN").toUtf8();
+    std::memcpy(address.sun_path + 1, name.constData(), name.size()); // abstract: a NUL, then the name
+    const auto size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+    ASSERT_EQ(::bind(server, reinterpret_cast<const sockaddr*>(&address), size), 0);
+    ASSERT_EQ(::listen(server, 1), 0);
+    std::thread ending([&] {
+        const int connection = ::accept(server, nullptr, nullptr);
+        ::close(folder);
+        ::close(server);
+        ::close(connection);
+    });
+    platform::SingleInstance next("TASKS.BIN");
+    EXPECT_EQ(next.claim(), platform::SingleInstance::Claim::First);
+    ending.join();
 }

@@ -27,7 +27,11 @@ public:
     void readyTone() override { ++readies; }
     void silenceTone() override { ++silences; }
     bool opensForReading(const std::string& path) override;
-    void runFile(const std::string& path) override { runs.push_back(path); }
+    std::optional<std::string> runFile(const std::string& path) override
+    {
+        runs.push_back(path);
+        return runFailure;
+    }
     void showAlarm(QWidget*, const Alarm& alarm) override;
     void withdrawAlarm() override { ++withdrawals; }
     void keepAwake() override { setAwake(true); }
@@ -41,6 +45,7 @@ public:
     int readies = 0;
     int silences = 0;
     std::vector<std::string> runs;
+    std::optional<std::string> runFailure; // what runFile answers
     std::vector<std::string> alarms; // the texts of the alarms shown
     int seenAlarms = 0;              // alarms told while the user looked at the window
     std::function<void()> alarmStop; // the last alarm's Stop

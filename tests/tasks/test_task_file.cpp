@@ -12,7 +12,10 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <limits>
+#include <csignal>
+#include <sys/file.h>
 #include <sys/inotify.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -86,6 +89,15 @@ protected:
         TaskList loaded;
         tasks::loadTasks(tasksFile(), loaded, scratch);
         return loaded;
+    }
+
+    // A guard that has loaded TASKS.BIN into `list`, as a run starts.
+    tasks::TaskFileGuard loadedGuard(TaskList& list) const
+    {
+        tasks::TaskFileGuard guard(tasksFile());
+        TaskRecord scratch;
+        guard.load(list, scratch);
+        return guard;
     }
 
     std::vector<std::string> dirEntries() const
@@ -559,7 +571,213 @@ TEST_F(TaskFileTest, DirectoryInTheWayIsRefused)
     EXPECT_TRUE(fs::is_directory(tasksFile()));
 }
 
+// ---- Another program at work on the file during a save ----
+
+// Hooks into the replacing file last as long as one test.
+struct HookGuard {
+    ~HookGuard()
+    {
+        tasks::replacing_hooks::beforeReplace = nullptr;
+        tasks::replacing_hooks::withoutExchange = false;
+        tasks::kept_copy_hooks::withoutLinks = false;
+        tasks::temporary_file_hooks::withoutUnnamed = false;
+    }
+};
+
+// Runs `change` when the save syncs its new file: the old version is then untouched and the rename not done.
+class ChangingSink : public tasks::SaveSink {
+public:
+    ChangingSink(tasks::SaveSink& inner, std::function<void()> change) : m_inner(inner), m_change(std::move(change)) {}
+    bool write(const char* data, std::size_t size) override { return m_inner.write(data, size); }
+    bool sync() override
+    {
+        m_change();
+        return m_inner.sync();
+    }
+    bool commit() override { return m_inner.commit(); }
+    std::string errorText() const override { return m_inner.errorText(); }
+
+private:
+    tasks::SaveSink& m_inner;
+    std::function<void()> m_change;
+};
+
+TEST_F(TaskFileTest, VersionAnotherProgramPutsThereDuringTheSaveIsKeptAndTold)
+{
+    HookGuard hooks;
+    const auto renameIn = [&] {
+        writeBytes(dir() / "other.bin", "renamed in");
+        fs::rename(dir() / "other.bin", tasksFile());
+    };
+    // The same length, written in place, with the modification time put back: only the change time tells.
+    const auto rewriteInPlace = [&] {
+        struct stat before {};
+        ::stat(tasksFile().c_str(), &before);
+        writeBytes(tasksFile(), Bytes(goldenBytes().size(), 'w'));
+        const timespec times[2] = {before.st_atim, before.st_mtim};
+        ::utimensat(AT_FDCWD, tasksFile().c_str(), times, 0);
+    };
+    struct Case {
+        const char* what;
+        bool atTheLastMoment; // between the save's last look and its replacing the file
+        bool exchange;
+        std::function<void()> change;
+        Bytes expectedCopy;
+    };
+    const Case cases[] = {
+        {"renamed in at the last moment", true, true, renameIn, "renamed in"},
+        {"renamed in while writing", false, true, renameIn, "renamed in"},
+        {"renamed in while writing, no swap", false, false, renameIn, "renamed in"},
+        {"rewritten in place, times put back", false, true, rewriteInPlace, Bytes(goldenBytes().size(), 'w')},
+        {"rewritten in place, no swap", false, false, rewriteInPlace, Bytes(goldenBytes().size(), 'w')},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const std::string& name : dirEntries())
+            fs::remove(dir() / name);
+        writeBytes(tasksFile(), goldenBytes());
+        TaskList list;
+        tasks::TaskFileGuard guard = loadedGuard(list);
+        list.Append(goldenRecord());
+        tasks::replacing_hooks::withoutExchange = !c.exchange;
+        tasks::replacing_hooks::beforeReplace = [&](const fs::path&) {
+            if (c.atTheLastMoment)
+                c.change();
+        };
+        const tasks::SaveResult saved = guard.save(list, [&](tasks::SaveSink& inner) {
+            return std::make_unique<ChangingSink>(inner, c.atTheLastMoment ? std::function<void()>([] {}) : c.change);
+        });
+        tasks::replacing_hooks::beforeReplace = nullptr;
+        ASSERT_TRUE(saved);
+        EXPECT_EQ(saved.notice, "TASKS.BIN was changed by another program since Pelmora read it. That version was "
+                                "kept as TASKS.BIN.changed, and the tasks shown were saved in its place.");
+        EXPECT_EQ(readBytes(dir() / "TASKS.BIN.changed"), c.expectedCopy);
+        EXPECT_EQ(readBytes(tasksFile()), goldenBytes() + goldenBytes());
+        EXPECT_EQ(dirEntries(), (std::vector<std::string>{"TASKS.BIN", "TASKS.BIN.changed"}));
+    }
+}
+
+TEST_F(TaskFileTest, StampHoldsTheChangeTime)
+{
+    writeBytes(tasksFile(), "abc");
+    const tasks::FileStamp first = tasks::currentStamp(tasksFile()).value();
+    ::usleep(10000);
+    ::chmod(tasksFile().c_str(), 0600); // no byte, size or modification time changes
+    const tasks::FileStamp second = tasks::currentStamp(tasksFile()).value();
+    EXPECT_NE(first, second);
+    EXPECT_TRUE(tasks::sameVersionMoved(first, second));
+    EXPECT_GT(second.changedSeconds * 1000000000 + second.changedNanoseconds,
+              first.changedSeconds * 1000000000 + first.changedNanoseconds);
+}
+
+// The folder's sync failing after the rename leaves the new file in place: known as this run's own, no change.
+TEST_F(TaskFileTest, FolderSyncFailingAfterTheRenameStillKnowsTheFileAsItsOwn)
+{
+    writeBytes(tasksFile(), goldenBytes());
+    TaskList list;
+    tasks::TaskFileGuard guard = loadedGuard(list);
+    list.Append(goldenRecord());
+    expectFileErrorNamingTasksBin([&] { guard.save(list, failAt(Step::FolderSync)); },
+                                  "the tasks were written but may not survive a crash (the folder could not be "
+                                  "synced: Input/output error)");
+    const tasks::SaveResult again = guard.save(list);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again.notice, std::nullopt);
+    EXPECT_EQ(dirEntries(), std::vector<std::string>{"TASKS.BIN"});
+}
+
+// A save killed part-way leaves nothing: its file has no name until it is whole. Where the file system has
+// no unnamed files, the next start sweeps what it left; it never takes a file a running save holds.
+TEST_F(TaskFileTest, SaveKilledPartWayLeavesNothingAndTheSweepTakesOnlyLeftovers)
+{
+    HookGuard hooks;
+    writeBytes(tasksFile(), goldenBytes());
+    for (bool unnamed : {true, false}) {
+        tasks::temporary_file_hooks::withoutUnnamed = !unnamed;
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            struct Killing : FailingSink {
+                using FailingSink::FailingSink;
+                bool write(const char*, std::size_t) override { ::raise(SIGKILL); return false; }
+            };
+            tasks::saveTasks(tasksFile(), manyRecords(3000),
+                             [](tasks::SaveSink& inner) { return std::make_unique<Killing>(inner, Step::Write, 0); });
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        EXPECT_EQ(dirEntries().size(), unnamed ? 1u : 2u);
+        TaskList list;
+        loadedGuard(list);
+        EXPECT_EQ(dirEntries(), std::vector<std::string>{"TASKS.BIN"});
+        expectSameList(list, listOf({goldenRecord()}));
+    }
+
+    for (const char* name : {"TASKS.BIN.saving-0123abcd", "TASKS.BIN.89abcdef", "TASKS.BIN.saving-held0000",
+                             "TASKS.BIN.notes", "TASKS.BIN.saving-1234"})
+        writeBytes(dir() / name, "left");
+    const int held = ::open((dir() / "TASKS.BIN.saving-0000beef").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    TaskList list;
+    loadedGuard(list);
+    ::close(held);
+    EXPECT_EQ(dirEntries(), (std::vector<std::string>{"TASKS.BIN", "TASKS.BIN.notes", "TASKS.BIN.saving-0000beef",
+                                                       "TASKS.BIN.saving-1234", "TASKS.BIN.saving-held0000"}));
+}
+
+TEST_F(TaskFileTest, DamagedCopyWhosePromisedNameWasTakenMeanwhileSaysWhereItWent)
+{
+    const Bytes damaged = goldenBytes() + goldenBytes().substr(0, 20);
+    writeBytes(tasksFile(), damaged);
+    TaskList list;
+    tasks::TaskFileGuard guard = loadedGuard(list);
+    EXPECT_NE(guard.loadNotice().value_or("").find("kept as TASKS.BIN.damaged when"), std::string::npos);
+    writeBytes(dir() / "TASKS.BIN.damaged", "taken meanwhile");
+    EXPECT_EQ(guard.save(list).notice, "The damaged TASKS.BIN was kept as TASKS.BIN.damaged-2, since "
+                                       "TASKS.BIN.damaged was taken meanwhile.");
+    EXPECT_EQ(readBytes(dir() / "TASKS.BIN.damaged-2"), damaged);
+    EXPECT_EQ(readBytes(dir() / "TASKS.BIN.damaged"), "taken meanwhile");
+}
+
+// Where no link can be made, a damaged file is copied; a copy that fails leaves no part of itself, and the
+// message names the name it was to take and the system's reason.
+TEST_F(TaskFileTest, DamagedCopyThatFailsLeavesNothingAndSaysWhy)
+{
+    HookGuard hooks;
+    tasks::replacing_hooks::withoutExchange = true;
+    tasks::kept_copy_hooks::withoutLinks = true;
+    const Bytes damaged = goldenBytes() + bytesOf({0, 0}) + Bytes(8, 'x') + bytesOf({0xFF, 0xFF, 0xFF}) +
+                          littleEndian(0xFFFFFFF0, 4) + Bytes(200000, 'x');
+    writeBytes(tasksFile(), damaged);
+    TaskList list;
+    tasks::TaskFileGuard guard = loadedGuard(list);
+    const pid_t pid = ::fork();
+    if (pid == 0) { // a file size limit stands in for a full disk: the copy fails, the small new file would not
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{100000, 100000};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            guard.save(list);
+        } catch (const platform::FileError& error) {
+            ::_exit(error.reason() == "the version there could not be kept as TASKS.BIN.damaged (File too large)" ? 0 : 2);
+        }
+        ::_exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(dirEntries(), std::vector<std::string>{"TASKS.BIN"});
+    EXPECT_EQ(readBytes(tasksFile()), damaged);
+    // Without the limit, the same copy is made whole.
+    ASSERT_TRUE(guard.save(list));
+    EXPECT_EQ(readBytes(dir() / "TASKS.BIN.damaged"), damaged);
+    EXPECT_EQ(readBytes(tasksFile()), goldenBytes());
+}
+
 // ---- Saving as a user that permission bits apply to ----
+
+constexpr uid_t kNobody = 65534; // nobody:nogroup
 
 enum class ChildResult { Saved, Refused, RefusedForAnotherReason, Threw, CannotSwitchUser };
 
@@ -569,7 +787,7 @@ ChildResult saveAsNobody(const fs::path& file, const TaskList& list, const std::
 {
     const pid_t pid = ::fork();
     if (pid == 0) {
-        const uid_t nobody = 65534;
+        const uid_t nobody = kNobody;
         if (::setgroups(0, nullptr) != 0 || ::setresgid(nobody, nobody, nobody) != 0 ||
             ::setresuid(nobody, nobody, nobody) != 0 || ::geteuid() != nobody)
             ::_exit(int(ChildResult::CannotSwitchUser));
@@ -618,6 +836,7 @@ protected:
 TEST_F(TaskFileOtherUserTest, ReadOnlyFileIsNotReplaced)
 {
     writeBytes(tasksFile(), "old tasks");
+    ASSERT_EQ(::chown(tasksFile().c_str(), kNobody, kNobody), 0); // nobody's own file: only the mode stands in the way
     fs::permissions(tasksFile(), fs::perms(0444));
     fs::permissions(dir(), fs::perms(0777)); // nobody could rename over the file: the check must stop it
     expectRefusedThenAllowed("the file is read-only", [&] { fs::permissions(tasksFile(), fs::perms(0666)); });
@@ -627,9 +846,34 @@ TEST_F(TaskFileOtherUserTest, ReadOnlyFileIsNotReplaced)
 TEST_F(TaskFileOtherUserTest, UnwritableDirectoryIsRefused)
 {
     writeBytes(tasksFile(), "old tasks");
+    ASSERT_EQ(::chown(tasksFile().c_str(), kNobody, kNobody), 0);
     fs::permissions(tasksFile(), fs::perms(0666));
     fs::permissions(dir(), fs::perms(0555));
     expectRefusedThenAllowed("Permission denied", [&] { fs::permissions(dir(), fs::perms(0777)); });
+}
+
+// Another user's file that anyone may write: in a shared folder the new file could not stay theirs, and in a
+// sticky one the rename would be refused at the very end. Both are said before anything is written.
+TEST_F(TaskFileOtherUserTest, AnotherUsersFileIsNotTakenOverNorReplacedInAStickyFolder)
+{
+    const std::pair<mode_t, std::string> folders[] = {
+        {0777, "the file belongs to root, and a new file saved by nobody cannot keep that owner (Operation not "
+               "permitted)"},
+        {01777, "the folder is sticky (mode 1777), so only the file's owner, root, or the folder's may replace it"},
+    };
+    for (const auto& [mode, reason] : folders) {
+        SCOPED_TRACE(reason);
+        writeBytes(tasksFile(), "old tasks");
+        fs::permissions(tasksFile(), fs::perms(0666));
+        ASSERT_EQ(::chmod(dir().c_str(), mode), 0);
+        const ChildResult refused = saveAsNobody(tasksFile(), listOf({goldenRecord()}), reason);
+        if (refused == ChildResult::CannotSwitchUser)
+            GTEST_SKIP() << "cannot switch to nobody:nogroup (65534) here";
+        EXPECT_EQ(refused, ChildResult::Refused);
+        EXPECT_EQ(readBytes(tasksFile()), "old tasks");
+        EXPECT_EQ(fs::status(tasksFile()).permissions(), fs::perms(0666));
+        EXPECT_EQ(dirEntries(), std::vector<std::string>{"TASKS.BIN"});
+    }
 }
 
 } // namespace

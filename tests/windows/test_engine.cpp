@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -162,9 +163,11 @@ TEST_F(Engine, ATickAfterAGapFirstCountsTheWholeSecondsMissedNeverPastTheEnd)
     loadTasks(window, {delayTask(100), delayTask(100, true), delayTask(10), delayTask(10, true), timeTask(at(kSomeDay, 12, 0, 0))});
     const Case cases[] = {
         {0, 1500ms, 97, 0}, // late, yet an ordinary tick
+        {0, 1900ms, 97, 0}, // late by 0.9 s, yet no tick dropped: the next one keeps the grid
         {0, 6s, 92, 0},     // five missed, then this tick's step
-        {0, 6400ms, 92, 0}, // rounded to whole ticks
-        {0, 6600ms, 91, 0},
+        {0, 6400ms, 92, 0}, // whole ticks only: never counted ahead of the time
+        {0, 6600ms, 92, 0},
+        {0, 6999ms, 92, 0},
         {1, 6s, 8, 0},
         {2, 60s, 0, 1}, // the end fell in the gap: this tick fires, once
         {3, 60s, 10, 1},
@@ -193,6 +196,14 @@ TEST_F(Engine, ATickAfterAGapFirstCountsTheWholeSecondsMissedNeverPastTheEnd)
     tick();
     EXPECT_EQ(window.m_spanCounter, 19);
     EXPECT_EQ(window.scrollBar()->value(), 19);
+
+    // A run started a minute after the last one stopped measures its first tick from START.
+    window.OnStartStop();
+    fake.bootClock += 60s;
+    window.OnStartStop();
+    fake.bootClock += 1s;
+    tick();
+    EXPECT_EQ(window.m_spanCounter, 29);
 }
 
 TEST_F(Engine, TimeOfDayTaskFiresFromItsTimeOnAnyDayAndFallsSilentAfterMidnight)
@@ -286,6 +297,18 @@ TEST_F(Engine, RunTaskWithAFileThatDoesNotOpenShowsTheMessageAndRunsNothing)
     tick();
     EXPECT_EQ(fake.messages.size(), 2u);
     EXPECT_TRUE(fake.runs.empty());
+
+    // A file that opens but cannot be started gets the same message, with the reason after it.
+    const std::string script = dir.file("lost.sh");
+    QFile(QString::fromStdString(script)).open(QIODevice::WriteOnly);
+    loadTasks(window, {runTask(script)});
+    fake.runFailure = "Its interpreter /nonexistent cannot be run: No such file or directory.";
+    selectRow(window, 2);
+    window.OnStartStop();
+    tick();
+    ASSERT_EQ(fake.messages.size(), 3u);
+    EXPECT_EQ(fake.messages[2].text, "Can not open the file: \n\n\"" + script + "\"\n\n" + *fake.runFailure);
+    EXPECT_EQ(startCaption(window), "START");
 }
 
 TEST_F(Engine, AnAlarmBehindAnotherWindowIsShownOncePerRunAndEndsWithStopOrTheWindow)

@@ -9,6 +9,8 @@
 #include "res/resource.h"
 #include "tests/support/temp_work_dir.h"
 #include "tests/support/tz_guard.h"
+#include "tasks/task_file.h"
+#include "platform/core/line_text.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -21,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -198,7 +201,6 @@ TEST_F(TaskListView, RefillFollowsTheTaskListWhateverItsSizeAndDropsTheSelection
     CDia_Main& main = openAbc();
     click(rowCentre(1));
     constexpr int kMany = 1'000'000;
-    main.m_tasks.Reserve(kMany);
     for (int i = main.m_tasks.Count(); i < kMany; ++i)
         main.m_tasks.Append(beepTask("many"));
     main.m_tasks.At(kMany - 1).strDescription = "the last";
@@ -488,6 +490,55 @@ TEST_F(TaskListView, AfterAClickOnEmptySpaceStartRunsTheManualCountdown)
     main.OnTimer();
     EXPECT_EQ(fake.tones, (Tones{{1000, 100}}));
     press(IDC_START);
+}
+
+// ---- huge texts and large files
+
+TEST_F(TaskListView, AHugeDescriptionShowsABoundedPrefixAtTheUsualRowHeightAndIsSavedWhole)
+{
+    const int usualHeight = openAbc().listView()->rowHeight();
+    constexpr std::size_t kHuge = std::size_t(64) << 20;
+    TaskRecord huge = beepTask("");
+    huge.strDescription.assign(kHuge, 'w');
+    CDia_Main& main = open({huge, beepTask("b")});
+    EXPECT_EQ(view()->rowHeight(), usualHeight);
+    EXPECT_EQ(cell(0, 0).size(), qsizetype(platform::kShownTextBytes));
+    click(rowCentre(0));
+    EXPECT_EQ(main.windowTitle().size(), qsizetype(std::strlen("Pelmora - ") + platform::kShownTextBytes));
+    press(IDC_MAIN_OK);
+    TaskList saved;
+    TaskRecord scratch;
+    tasks::loadTasks(tasks::kTaskFileName, saved, scratch);
+    ASSERT_EQ(saved.Count(), 2);
+    EXPECT_TRUE(saved.At(0) == huge);
+}
+
+TEST_F(TaskListView, ALargeFileFillsTheListJustAfterTheFirstPaintAndASaveBeforeItKeepsEveryTask)
+{
+    constexpr int kTasks = 20'000; // well past the bytes read before the first paint
+    TaskList stored;
+    for (int i = 0; i < kTasks; ++i)
+        stored.Append(beepTask("task", i));
+    ASSERT_TRUE(tasks::saveTasks(tasks::kTaskFileName, stored));
+    const QByteArray bytes = TempWorkDir::read(tasks::kTaskFileName);
+
+    // Ended before it ever painted: the save reads the file first, and writes back every task.
+    auto unpainted = std::make_unique<CDia_Main>();
+    EXPECT_EQ(unpainted->m_tasks.Count(), 0);
+    EXPECT_EQ(unpainted->SaveTasksUnattended(), std::nullopt);
+    unpainted.reset();
+    EXPECT_EQ(TempWorkDir::read(tasks::kTaskFileName), bytes);
+
+    window = std::make_unique<CDia_Main>();
+    ASSERT_TRUE(driver::showExposed(*window));
+    window->repaint();
+    EXPECT_EQ(window->windowTitle(), "Pelmora -  00:00:00 ");
+    for (int wait = 0; wait < 100 && window->m_tasks.Count() == 0; ++wait)
+        QCoreApplication::processEvents();
+    ASSERT_EQ(window->m_tasks.Count(), kTasks);
+    EXPECT_EQ(view()->model()->rowCount(), kTasks);
+    EXPECT_EQ(window->m_tasks.At(kTasks - 1).spanDelay, kTasks - 1);
+    EXPECT_EQ(window->m_nSelected, -1);
 }
 
 // ---- the order of notifications
