@@ -120,6 +120,8 @@ private:
     int m_error = 0;
 };
 
+} // namespace
+
 // One tone on the device, played on a thread of its own: a plugin that talks to a sound server (pulse, pipewire)
 // may wait on a frozen server without a time limit, even to open or to drop. The tone thread forwards a stop
 // and may leave; the device's thread then finishes alone, and the device stays in its use until then.
@@ -162,12 +164,7 @@ private:
     std::optional<Result> m_result;
 };
 
-// The last tone's, used by the tone thread only.
-std::shared_ptr<DeviceTone>& lastTone()
-{
-    static std::shared_ptr<DeviceTone> tone;
-    return tone;
-}
+namespace {
 
 Result playOnDevice(const Wave& wave, const CutSignal& signal, Clock::time_point deadline)
 {
@@ -179,19 +176,19 @@ Result playOnDevice(const Wave& wave, const CutSignal& signal, Clock::time_point
 
 } // namespace
 
-void readyAlsa()
+AlsaOutput::AlsaOutput()
 {
     snd_lib_error_set_handler(silentAlsaError);
     snd_config_update();
 }
 
-Result playThroughAlsa(const Wave& wave, const CutSignal& signal, Clock::time_point deadline)
+Result AlsaOutput::play(const Wave& wave, const CutSignal& signal, Clock::time_point deadline)
 {
     // One tone on the device at a time: a device still held by a tone that did not answer is not answering.
-    if (!releaseAlsa(Clock::now() + kReleaseWait))
+    if (!release(Clock::now() + kReleaseWait))
         return {Outcome::Failed, "the sound device did not answer in time"};
     auto tone = std::make_shared<DeviceTone>();
-    lastTone() = tone;
+    m_lastTone = tone;
     std::thread([tone, wave, deadline] { tone->finish(playOnDevice(wave, *tone, deadline)); }).detach();
     const auto givenUp = deadline + kAnswerMargin;
     while (Clock::now() < givenUp) {
@@ -206,10 +203,9 @@ Result playThroughAlsa(const Wave& wave, const CutSignal& signal, Clock::time_po
     return {Outcome::Failed, "the sound device did not answer in time"};
 }
 
-bool releaseAlsa(Clock::time_point until)
+bool AlsaOutput::release(Clock::time_point until) const
 {
-    const std::shared_ptr<DeviceTone>& tone = lastTone();
-    return !tone || tone->resultBy(until).has_value();
+    return !m_lastTone || m_lastTone->resultBy(until).has_value();
 }
 
 } // namespace platform::tone

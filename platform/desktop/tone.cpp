@@ -158,7 +158,7 @@ private:
     void run()
     {
         // ALSA's configuration is read once per process: read it now, not when the first tone is due.
-        tone::readyAlsa();
+        tone::AlsaOutput alsa;
         tone::PulseOutput pulse;
         std::unique_lock lock(m_mutex);
         for (;;) {
@@ -166,7 +166,7 @@ private:
             if (m_quit) {
                 // A stopped tone's device is let go before the program ends, unless it does not answer.
                 lock.unlock();
-                tone::releaseAlsa(Clock::now() + kReleaseOnExit);
+                alsa.release(Clock::now() + kReleaseOnExit);
                 return;
             }
             if (std::exchange(m_readying, false) && !m_current) {
@@ -179,7 +179,7 @@ private:
             m_playing = true;
             m_cut = false;
             lock.unlock();
-            play(pulse, tone);
+            play(pulse, alsa, tone);
             lock.lock();
             m_playing = false;
             m_current = std::exchange(m_next, std::nullopt);
@@ -187,14 +187,14 @@ private:
     }
 
     // The tone, or the bell and a silent wait of the same length; either way it takes the whole tone's time.
-    void play(tone::PulseOutput& pulse, ToneRequest request)
+    void play(tone::PulseOutput& pulse, tone::AlsaOutput& alsa, ToneRequest request)
     {
         const auto start = Clock::now();
         const auto end = start + std::chrono::milliseconds(request.ms);
         const tone::Wave wave(request.hz, request.ms);
         tone::Result result = pulse.play(wave, *this, end + kPlayOutMargin);
         if (result.outcome == Outcome::Unavailable)
-            result = tone::playThroughAlsa(wave, *this, end + kPlayOutMargin);
+            result = alsa.play(wave, *this, end + kPlayOutMargin);
         // Opening a missing device may take long enough for a STOP to come first.
         if ((result.outcome == Outcome::Unavailable || result.outcome == Outcome::Failed) && !cut()) {
             ringBellOnGuiThread();
