@@ -170,6 +170,8 @@ void CDia_Main::queueLoadAfterPaint()
 // The notice about the file follows its loading, whichever came first: this, a save or New.
 void CDia_Main::loadAfterShowing()
 {
+    // The display gets the paint (pixels and title) first: Qt would otherwise send it only once idle.
+    QGuiApplication::sync();
     platform::guarded(this, [this] {
         EnsureListView();
         EnsureLoaded();
