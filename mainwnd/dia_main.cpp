@@ -86,7 +86,7 @@ CDia_Main::~CDia_Main()
     // Closing the window ends the program: no tone or notification outlives it.
     EndAlarm();
     // The list's model reads m_tasks, which is gone by the time the base class hides the window.
-    listView()->setModel(nullptr);
+    listControl()->setModel(nullptr);
 }
 
 void CDia_Main::bindControls()
@@ -108,7 +108,6 @@ void CDia_Main::OnInitDialog()
     // The program's other windows (editor, About box, help) take the icon from the application.
     QApplication::setWindowIcon(applicationIcon());
     setWindowIcon(QApplication::windowIcon());
-    SetUpListView();
     CreateClockFont();
     SetUpScrollBar();
     m_bRunning = false;
@@ -124,7 +123,13 @@ void CDia_Main::OnInitDialog()
     scrollBar()->setFocus();
 }
 
-platform::ReportView* CDia_Main::listView() const
+platform::ReportView* CDia_Main::listView()
+{
+    EnsureListView();
+    return listControl();
+}
+
+platform::ReportView* CDia_Main::listControl() const
 {
     return platform::control<platform::ReportView>(this, IDC_LIST);
 }
@@ -136,7 +141,7 @@ platform::ScrollBar* CDia_Main::scrollBar() const
 
 bool CDia_Main::IsSelected() const
 {
-    const QItemSelectionModel* selection = listView()->selectionModel();
+    const QItemSelectionModel* selection = listControl()->selectionModel();
     return selection && selection->hasSelection();
 }
 
@@ -157,7 +162,7 @@ void CDia_Main::EnsureLoaded()
 // Queued from a paint, it runs once that paint is on the screen.
 void CDia_Main::queueLoadAfterPaint()
 {
-    if (!m_bLoadPending || std::exchange(m_bLoadQueued, true))
+    if ((!m_bLoadPending && m_listModel) || std::exchange(m_bLoadQueued, true))
         return;
     QTimer::singleShot(0, this, &CDia_Main::loadAfterShowing);
 }
@@ -165,7 +170,12 @@ void CDia_Main::queueLoadAfterPaint()
 // The notice about the file follows its loading, whichever came first: this, a save or New.
 void CDia_Main::loadAfterShowing()
 {
-    platform::guarded(this, [this] { EnsureLoaded(); });
+    // The display gets the paint (pixels and title) first: Qt would otherwise send it only once idle.
+    QGuiApplication::sync();
+    platform::guarded(this, [this] {
+        EnsureListView();
+        EnsureLoaded();
+    });
     queueLoadNotice();
 }
 
@@ -304,7 +314,7 @@ void CDia_Main::applyOuterHeight()
     int clientHeight = m_nOuterHeight - m_nFrameHeight;
     // A thin frame would leave part of the list showing: the collapsed window then ends at the list's top.
     if (m_nOuterHeight == kCollapsedHeight)
-        clientHeight = std::min(clientHeight, listView()->geometry().top());
+        clientHeight = std::min(clientHeight, listControl()->geometry().top());
     setFixedHeight(clientHeight);
 }
 

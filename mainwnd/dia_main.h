@@ -90,6 +90,8 @@ public:
 
     // Task list and its commands (list_view.cpp)
     void SetUpListView();
+    // The list is set up just after the first paint, or sooner by whatever needs it first.
+    void EnsureListView();
     void Refill();
     void OnItemChanged(int row);
     // True when the key ran a command.
@@ -103,7 +105,8 @@ public:
 
     // The window menu offered by a right click: the desktop owns the real system menu.
     QMenu* CreateSystemMenu();
-    platform::ReportView* listView() const;
+    // The list view, set up first if it is not yet.
+    platform::ReportView* listView();
     platform::ScrollBar* scrollBar() const;
 
     // Run-time state, owned by value for the window's whole life.
@@ -135,6 +138,8 @@ protected:
 
 private:
     void bindControls();
+    // The list's widget as it is, set up or not.
+    platform::ReportView* listControl() const;
     void applyOuterHeight();
     int frameHeight() const;
     void followFrame();
@@ -151,7 +156,7 @@ private:
     tasks::TaskFileGuard m_taskFile{tasks::kTaskFileName}; // every save goes through it
     bool m_bLoadNoticeQueued = false;
     bool m_bLoadPending = false; // TASKS.BIN is yet to be read
-    bool m_bLoadQueued = false;  // its reading waits for the event loop, after the first paint
+    bool m_bLoadQueued = false;  // its reading and the list's set-up wait for the event loop, after the first paint
     TaskTableModel* m_listModel = nullptr;
     QWidget* m_helpWindow = nullptr;
 };

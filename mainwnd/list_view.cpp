@@ -21,7 +21,7 @@ constexpr const char* kSelectFirst = "Please select a tasks for edit at first!";
 
 void CDia_Main::SetUpListView()
 {
-    platform::ReportView* view = listView();
+    platform::ReportView* view = listControl();
     m_listModel = new TaskTableModel(m_tasks, m_strText, this);
     view->setModel(m_listModel);
     QHeaderView* header = view->header();
@@ -45,10 +45,18 @@ void CDia_Main::SetUpListView()
         [this](int row) { platform::guarded(this, [&] { OnListDoubleClick(row); }); });
 }
 
+void CDia_Main::EnsureListView()
+{
+    if (!m_listModel)
+        SetUpListView();
+}
+
 void CDia_Main::Refill()
 {
-    // A reset recreates every row, which also drops the selection.
-    m_listModel->Refill();
+    // A reset recreates every row, which also drops the selection; a list not yet set up reads the
+    // tasks when it is.
+    if (m_listModel)
+        m_listModel->Refill();
     m_nSelected = -1;
 }
 
@@ -126,6 +134,7 @@ void CDia_Main::OnClear()
 void CDia_Main::OnShowList()
 {
     auto* button = platform::control<QPushButton>(this, IDC_SHOWLIST);
+    EnsureListView();
     if (m_bListShown) {
         SetOuterHeight(kCollapsedHeight);
         button->setText(QStringLiteral("Show List"));

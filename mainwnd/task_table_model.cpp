@@ -36,7 +36,7 @@ void formatThenDo(const TaskRecord& task, std::string& out)
 } // namespace
 
 TaskTableModel::TaskTableModel(const TaskList& tasks, std::string& scratch, QObject* parent)
-    : QAbstractTableModel(parent), m_tasks(tasks), m_scratch(scratch)
+    : QAbstractTableModel(parent), m_tasks(tasks), m_scratch(scratch), m_nRows(tasks.Count())
 {
 }
 

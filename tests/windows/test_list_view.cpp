@@ -213,6 +213,23 @@ TEST_F(TaskListView, RefillFollowsTheTaskListWhateverItsSizeAndDropsTheSelection
     EXPECT_EQ(cell(kMany - 1, 0), "the last");
 }
 
+TEST_F(TaskListView, AListSetUpAfterItsTasksWereLoadedShowsThemAllOnceTheWindowHasPaintedOrWhenFirstAsked)
+{
+    window = std::make_unique<CDia_Main>();
+    for (const char* description : {"a", "b"})
+        window->m_tasks.Append(beepTask(description));
+    window->Refill();
+    ASSERT_TRUE(driver::showExposed(*window));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(platform::control<platform::ReportView>(window.get(), IDC_LIST)->model());
+    EXPECT_EQ(tasksAsListed(), (Strings{"a", "b"}));
+
+    CDia_Main neverShown;
+    neverShown.m_tasks.Append(beepTask("c"));
+    neverShown.Refill();
+    EXPECT_EQ(neverShown.listView()->model()->rowCount(), 1);
+}
+
 // ---- following the selection
 
 TEST_F(TaskListView, ClickingARowNamesItAndRedrawsTheClockAtOnceUnlessARunIsInProgress)
