@@ -162,15 +162,15 @@ std::optional<std::string> stickyRefusal(const std::filesystem::path& folder, co
            "), so only the file's owner, " + userName(file.st_uid) + ", or the folder's may replace it";
 }
 
-void writeAll(platform::ByteSink& sink, const std::string& name, const TaskList& list)
+} // namespace
+
+void writeTasks(platform::ByteSink& sink, const std::string& name, const TaskList& list)
 {
     platform::ArchiveWriter out(sink, name);
     for (int i = 0; i < list.Count(); ++i)
         writeRecord(out, list.At(i));
     out.flush();
 }
-
-} // namespace
 
 // Opening a device can act on it (a tape rewinds, a serial line hangs up), so only what stat calls a
 // regular file is opened; the open cannot block, and fstat confirms that the file opened is still one.
@@ -266,7 +266,7 @@ SaveResult saveTasks(const std::filesystem::path& file, const TaskList& list, co
     const std::unique_ptr<SaveSink> wrapped = options.wrapSink ? options.wrapSink(replacement) : nullptr;
     SaveSink& sink = wrapped ? *wrapped : replacement;
     const std::string name = file.filename().string();
-    writeAll(sink, name, list);
+    writeTasks(sink, name, list);
     const bool done = sink.sync() && sink.commit();
     if (replacement.committed() && options.placed)
         options.placed(replacement.written(), replacement.kept());

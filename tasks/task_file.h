@@ -74,6 +74,9 @@ struct SaveOptions {
 };
 SaveResult saveTasks(const std::filesystem::path& file, const TaskList& list, const SaveOptions& options);
 
+// The records as a save writes them, into any sink; the fuzz target checks the bytes in memory with it.
+void writeTasks(platform::ByteSink& sink, const std::string& name, const TaskList& list);
+
 // A link followed to the file it leads to: that file is the one a save replaces.
 std::filesystem::path resolveLinks(std::filesystem::path file);
 

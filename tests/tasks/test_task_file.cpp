@@ -136,6 +136,14 @@ TEST_F(TaskFileTest, SavedRecordHasTheGoldenBytes)
     EXPECT_EQ(readBytes(tasksFile()), goldenBytes());
     ASSERT_TRUE(tasks::saveTasks(tasksFile(), listOf({goldenRecord(), goldenRecord()})));
     EXPECT_EQ(readBytes(tasksFile()), goldenBytes() + goldenBytes());
+    // The fuzz target trusts writeTasks to write what a save puts on the disk.
+    struct MemorySink : platform::ByteSink {
+        bool write(const char* data, std::size_t size) override { return bytes.append(data, size), true; }
+        std::string errorText() const override { return {}; }
+        std::string bytes;
+    } sink;
+    tasks::writeTasks(sink, tasks::kTaskFileName, listOf({goldenRecord(), goldenRecord()}));
+    EXPECT_EQ(sink.bytes, readBytes(tasksFile()));
 }
 
 TEST_F(TaskFileTest, GoldenBytesLoadAsTheRecord)
