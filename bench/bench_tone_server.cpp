@@ -31,13 +31,13 @@ class Monitor {
 public:
     bool open()
     {
-        const pa_sample_spec spec {PA_SAMPLE_S16LE, kRate, 1};
+        const pa_sample_spec sampleFormat {PA_SAMPLE_S16LE, kRate, 1};
         pa_buffer_attr attr {};
         attr.maxlength = attr.tlength = attr.prebuf = attr.minreq = static_cast<std::uint32_t>(-1);
         attr.fragsize = kChunkFrames * sizeof(std::int16_t);
         int error = 0;
         m_record = pa_simple_new(nullptr, "bench_tone_server", PA_STREAM_RECORD, "@DEFAULT_MONITOR@", "monitor",
-                                 &spec, nullptr, &attr, &error);
+                                 &sampleFormat, nullptr, &attr, &error);
         if (m_record)
             m_thread = std::thread([this] { read(); });
         return m_record != nullptr;

@@ -32,8 +32,8 @@ class Stream {
 public:
     explicit Stream(pa_context* context)
     {
-        const pa_sample_spec spec {PA_SAMPLE_S16LE, kRate, 1};
-        m_stream = pa_stream_new(context, "Alarm", &spec, nullptr);
+        const pa_sample_spec sampleFormat {PA_SAMPLE_S16LE, kRate, 1};
+        m_stream = pa_stream_new(context, "Alarm", &sampleFormat, nullptr);
         pa_buffer_attr attr {};
         attr.maxlength = attr.minreq = attr.fragsize = static_cast<std::uint32_t>(-1);
         attr.tlength = kLatencyBytes;
