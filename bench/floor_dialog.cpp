@@ -8,6 +8,7 @@
 #include <QTimerEvent>
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -27,9 +28,27 @@ QString clockText(int seconds)
         .arg(seconds % kSecondsPerMinute, 2, 10, QLatin1Char('0'));
 }
 
+// The digits; the window's title follows them once they are drawn, as Pelmora's follows its clock face,
+// so both programs mark their first paint at the same point: the digits drawn, the buttons still to come.
+class ClockLabel : public QLabel {
+public:
+    ClockLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {}
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QLabel::paintEvent(event);
+        if (!std::exchange(m_painted, true))
+            window()->setWindowTitle(QStringLiteral("Floor - ") + text());
+    }
+
+private:
+    bool m_painted = false;
+};
+
 class FloorDialog : public QDialog {
 public:
-    explicit FloorDialog(bool tick) : m_clock(new QLabel(clockText(0), this))
+    explicit FloorDialog(bool tick) : m_clock(new ClockLabel(clockText(0), this))
     {
         setWindowTitle(QStringLiteral("Floor"));
         setFixedSize(kClientSize);
@@ -50,15 +69,6 @@ public:
     }
 
 protected:
-    void paintEvent(QPaintEvent* event) override
-    {
-        if (!m_painted) {
-            m_painted = true;
-            setWindowTitle(QStringLiteral("Floor - ") + m_clock->text());
-        }
-        QDialog::paintEvent(event);
-    }
-
     void timerEvent(QTimerEvent* event) override
     {
         if (event->timerId() != m_timer.timerId())
@@ -71,7 +81,6 @@ private:
     QLabel* m_clock;
     QBasicTimer m_timer;
     int m_seconds = 0;
-    bool m_painted = false;
 };
 
 } // namespace
