@@ -16,6 +16,7 @@ endif()
 set(root "${STAGE}${PREFIX}")
 foreach(path
     ${BINDIR}/pelmora
+    ${LIBEXECDIR}/pelmora/pelmora-sound.so
     ${LIBEXECDIR}/pelmora/pelmora-launch
     ${DATADIR}/applications/io.github.pelmora.pelmora.desktop
     ${DATADIR}/man/man1/pelmora.1.gz

@@ -2,9 +2,8 @@
 // ALSA's default device, else the desktop bell; a run in which no tone could sound is reported once.
 #include "platform/desktop/tone.h"
 
-#include "platform/desktop/alsa_output.h"
-#include "platform/desktop/pulse_output.h"
-#include "platform/desktop/tone_output.h"
+#include "platform/sound/sound_module.h"
+#include "platform/sound/tone_output.h"
 
 #include <QApplication>
 
@@ -157,21 +156,20 @@ private:
 
     void run()
     {
-        // ALSA's configuration is read once per process: read it now, not when the first tone is due.
-        tone::AlsaOutput alsa;
-        tone::PulseOutput pulse;
+        // The sound module and ALSA's configuration are loaded now, when the sound is readied, not when a tone is due.
+        const std::unique_ptr<tone::Outputs> outputs = tone::loadOutputs();
         std::unique_lock lock(m_mutex);
         for (;;) {
             m_wake.wait(lock, [this] { return m_quit || m_current || m_readying; });
             if (m_quit) {
                 // A stopped tone's device is let go before the program ends, unless it does not answer.
                 lock.unlock();
-                alsa.release(Clock::now() + kReleaseOnExit);
+                outputs->release(Clock::now() + kReleaseOnExit);
                 return;
             }
             if (std::exchange(m_readying, false) && !m_current) {
                 lock.unlock();
-                pulse.ready(ReadySignal(*this), Clock::now() + kReadyLimit);
+                outputs->ready(ReadySignal(*this), Clock::now() + kReadyLimit);
                 lock.lock();
                 continue;
             }
@@ -179,7 +177,7 @@ private:
             m_playing = true;
             m_cut = false;
             lock.unlock();
-            play(pulse, alsa, tone);
+            play(*outputs, tone);
             lock.lock();
             m_playing = false;
             m_current = std::exchange(m_next, std::nullopt);
@@ -187,14 +185,14 @@ private:
     }
 
     // The tone, or the bell and a silent wait of the same length; either way it takes the whole tone's time.
-    void play(tone::PulseOutput& pulse, tone::AlsaOutput& alsa, ToneRequest request)
+    void play(tone::Outputs& outputs, ToneRequest request)
     {
         const auto start = Clock::now();
         const auto end = start + std::chrono::milliseconds(request.ms);
         const tone::Wave wave(request.hz, request.ms);
-        tone::Result result = pulse.play(wave, *this, end + kPlayOutMargin);
+        tone::Result result = outputs.playOnServer(wave, *this, end + kPlayOutMargin);
         if (result.outcome == Outcome::Unavailable)
-            result = alsa.play(wave, *this, end + kPlayOutMargin);
+            result = outputs.playOnDevice(wave, *this, end + kPlayOutMargin);
         // Opening a missing device may take long enough for a STOP to come first.
         if ((result.outcome == Outcome::Unavailable || result.outcome == Outcome::Failed) && !cut()) {
             ringBellOnGuiThread();

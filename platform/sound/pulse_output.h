@@ -1,7 +1,7 @@
 // A tone through the desktop's sound server over the PulseAudio protocol (PulseAudio, or PipeWire's pipewire-pulse).
 #pragma once
 
-#include "platform/desktop/tone_output.h"
+#include "platform/sound/tone_output.h"
 
 struct pa_context;
 struct pa_mainloop;

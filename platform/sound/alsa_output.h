@@ -1,7 +1,7 @@
 // A tone through ALSA's default device, opened for each tone and closed after it.
 #pragma once
 
-#include "platform/desktop/tone_output.h"
+#include "platform/sound/tone_output.h"
 
 #include <memory>
 

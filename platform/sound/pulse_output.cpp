@@ -1,6 +1,6 @@
 // A tone through the desktop's sound server: the asynchronous PulseAudio API on a main loop that only the tone
 // thread runs, in short slices, so that a stop is heard within milliseconds and no wait outlasts its tone.
-#include "platform/desktop/pulse_output.h"
+#include "platform/sound/pulse_output.h"
 
 #include <pulse/context.h>
 #include <pulse/mainloop.h>

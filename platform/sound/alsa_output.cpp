@@ -1,5 +1,5 @@
 // A tone through ALSA's default device: non-blocking throughout, every wait bounded by the tone's deadline.
-#include "platform/desktop/alsa_output.h"
+#include "platform/sound/alsa_output.h"
 
 #include <alsa/asoundlib.h>
 

@@ -1,4 +1,5 @@
-// What a sound output plays and how it ends: the faded sine, the stop signal, and the outcome of one tone.
+// What a sound output plays and how it ends: the faded sine, the stop signal, the outcome of one tone, and the
+// outputs the sound module gives.
 #pragma once
 
 #include <algorithm>
@@ -78,6 +79,20 @@ enum class Outcome { Played, Cut, Unavailable, Failed };
 struct Result {
     Outcome outcome;
     std::string reason; // for Unavailable and Failed: what the user is told
+};
+
+// The ways to sound a tone, from the sound module: the sound server, else the sound device. Used by the tone
+// thread alone, which makes and destroys it.
+class Outputs {
+public:
+    virtual ~Outputs() = default;
+    // Connects to the sound server ahead of the first tone; a connection still pending at `deadline` goes on later.
+    virtual void ready(const CutSignal& signal, Clock::time_point deadline) = 0;
+    // Unavailable when no server answers; the tone may then go to the device.
+    virtual Result playOnServer(const Wave& wave, const CutSignal& signal, Clock::time_point deadline) = 0;
+    virtual Result playOnDevice(const Wave& wave, const CutSignal& signal, Clock::time_point deadline) = 0;
+    // Waits until `until` for the last tone's device to be let go; false when it is still held.
+    virtual bool release(Clock::time_point until) = 0;
 };
 
 } // namespace platform::tone
