@@ -2,8 +2,6 @@
 #pragma once
 
 #include <QDeadlineTimer>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QObject>
 #include <QString>
 
@@ -48,17 +46,15 @@ signals:
 private:
     enum class Answer { Raised, Silent, Gone, OtherUser };
 
-    bool connectToHolder(QLocalSocket& socket, const QDeadlineTimer& deadline);
-    Answer askHolderToRaise(QLocalSocket& socket, const QDeadlineTimer& deadline);
+    Answer askHolderToRaise(int socket, const QDeadlineTimer& deadline) const;
     void listen();
-    void serve(QLocalSocket* socket);
-    void readRequests(QLocalSocket* socket);
+    void acceptRequests();
 
     std::filesystem::path m_folder;
     int m_answerTimeoutMs;
     int m_folderFd = -1; // holds the lock while open
+    int m_listenFd = -1;
     QString m_name;
-    QLocalServer m_server;
     QString m_problem;
 };
 
