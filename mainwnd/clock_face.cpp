@@ -1,6 +1,8 @@
 // The clock face: the large digits, their colour, the window title and the blinking dot.
 #include "mainwnd/dia_main.h"
 
+#include "mainwnd/clock_font.h"
+
 #include "platform/core/errors.h"
 #include "platform/core/format.h"
 #include "platform/core/line_text.h"
@@ -27,32 +29,6 @@ constexpr QRect kDot(15, 15, 5, 5);
 QColor fromColorRef(std::uint32_t colour)
 {
     return QColor(int(colour & 0xFF), int((colour >> 8) & 0xFF), int((colour >> 16) & 0xFF));
-}
-
-// The largest pixel size whose line height still fits the requested cell height. Line height grows
-// in proportion to the pixel size, so one measurement lands next to the answer; each further
-// measurement loads the face at another size, which start-up pays for.
-int pixelSizeForCellHeight(const QFont& base, int cellHeight)
-{
-    QFont font = base;
-    const auto heightAt = [&font](int size) {
-        font.setPixelSize(size);
-        return QFontMetrics(font).height();
-    };
-    const int measured = heightAt(cellHeight);
-    int size = measured > 0 ? std::max(1, cellHeight * cellHeight / measured) : cellHeight;
-    int height = heightAt(size);
-    while (size > 1 && height > cellHeight)
-        height = heightAt(--size);
-    // A guess that already fills the cell exactly needs no look at the next size.
-    while (height < cellHeight) {
-        const int next = heightAt(size + 1);
-        if (next > cellHeight)
-            break;
-        ++size;
-        height = next;
-    }
-    return size;
 }
 
 std::string spanText(std::int64_t span)

@@ -1,4 +1,5 @@
 // The clock face: its text and colours, the window title, the blinking dot and a failed paint.
+#include "mainwnd/clock_font.h"
 #include "tests/support/main_window_driver.h"
 #include "tests/support/fake_desktop.h"
 #include "tests/support/temp_work_dir.h"
@@ -74,6 +75,23 @@ TEST_F(ClockFace, TheFontIsArialWithACellOfNinetySixPixelsAndTheClockTextFits)
     EXPECT_EQ(metrics.height(), 96);
     EXPECT_LE(metrics.horizontalAdvance(" 00:00:00 "), window.m_rectClock.width());
     EXPECT_LE(metrics.horizontalAdvance(" 88:88:88 "), window.m_rectClock.width());
+}
+
+// The size is found with as few sizes loaded as can be; it must still be the one a look at every size finds.
+TEST(ClockFont, TheSizeIsTheLargestWhoseLineFitsTheCell)
+{
+    for (const char* family : {"Arial", "DejaVu Sans", "Liberation Serif"}) {
+        for (const int cell : {12, 40, 95, 96, 97, 107, 150}) {
+            QFont font{QString::fromLatin1(family)};
+            int largest = cell / 2;
+            for (;; ++largest) {
+                font.setPixelSize(largest + 1);
+                if (QFontMetrics(font).height() > cell)
+                    break;
+            }
+            EXPECT_EQ(pixelSizeForCellHeight(QFont(QString::fromLatin1(family)), cell), largest) << family << " " << cell;
+        }
+    }
 }
 
 TEST_F(ClockFace, TheCounterShowsWholeMinutesInYellowAndOthersInGreenWithTheTextInTheTitle)
