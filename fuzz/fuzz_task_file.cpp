@@ -178,7 +178,7 @@ public:
     std::uint64_t remaining() const override { return m_inner.remaining(); }
 
 private:
-    // splitmix64: tiny pieces, pieces either side of the archive's 4096-byte buffer, and large ones.
+    // splitmix64: tiny pieces, pieces either side of 4096 bytes (the archive's default buffer), and large ones.
     std::size_t nextLength()
     {
         std::uint64_t z = (m_state += 0x9e3779b97f4a7c15ull);

@@ -7,7 +7,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 work="$build/fuzz-work"
 mkdir -p "$work/corpus" "$work/artifacts"
 # New inputs go to the work corpus, so the committed seeds stay a small hand-made set.
-# Inputs up to 1 MiB: strings cross many refills of the 4096-byte buffer, read in pieces of every size.
+# Inputs up to 1 MiB: strings cross refills of the loader's 64 KiB buffer, read in pieces of every size.
 # A length prefix must never make the loader allocate what the file cannot hold: a 64 MB malloc is a finding.
 "$build/fuzz/fuzz_task_file" "$work/corpus" "$here/corpus" "$here/regressions" \
   -max_total_time="$seconds" -max_len=1048576 -malloc_limit_mb=64 -rss_limit_mb=1024 -timeout=10 \

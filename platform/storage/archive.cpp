@@ -16,6 +16,8 @@ namespace {
 
 // Text read through the stack when it straddles the buffer and is short, so most strings cost no allocation.
 constexpr std::size_t kStackTextSize = 128;
+// ensure() gathers a fixed field of up to 8 bytes at the buffer's front.
+constexpr std::size_t kMinBufferSize = sizeof(std::uint64_t);
 
 std::uint16_t utf16Unit(const char* data, std::size_t index)
 {
@@ -87,8 +89,9 @@ std::size_t FileSource::read(char* data, std::size_t size)
 
 std::uint64_t FileSource::remaining() const { return m_remaining; }
 
-ArchiveReader::ArchiveReader(ByteSource& source, std::string fileName)
-    : m_source(source), m_fileName(std::move(fileName)), m_pos(m_buffer), m_end(m_buffer)
+ArchiveReader::ArchiveReader(ByteSource& source, std::string fileName, std::size_t bufferSize)
+    : m_source(source), m_fileName(std::move(fileName)), m_capacity(std::max(bufferSize, kMinBufferSize)),
+      m_buffer(std::make_unique_for_overwrite<char[]>(m_capacity)), m_pos(m_buffer.get()), m_end(m_buffer.get())
 {
 }
 
@@ -96,22 +99,21 @@ void ArchiveReader::endOfFile() const { throw ArchiveError(ArchiveError::Cause::
 
 std::uint64_t ArchiveReader::bytesLeft() const { return std::uint64_t(m_end - m_pos) + m_source.remaining(); }
 
-std::uint64_t ArchiveReader::position() const { return m_fetched - std::uint64_t(m_end - m_pos); }
-
 // Makes at least `size` (<= 8) bytes available in the buffer, keeping the unread ones.
 void ArchiveReader::ensure(std::size_t size)
 {
+    char* const buffer = m_buffer.get();
     std::size_t have = std::size_t(m_end - m_pos);
-    std::memmove(m_buffer, m_pos, have);
-    m_pos = m_buffer;
-    m_end = m_buffer + have;
+    std::memmove(buffer, m_pos, have);
+    m_pos = buffer;
+    m_end = buffer + have;
     while (have < size) {
-        const std::size_t got = m_source.read(m_buffer + have, kArchiveBufferSize - have);
+        const std::size_t got = m_source.read(buffer + have, m_capacity - have);
         if (got == 0)
             endOfFile();
         m_fetched += got;
         have += got;
-        m_end = m_buffer + have;
+        m_end = buffer + have;
     }
 }
 
@@ -119,12 +121,12 @@ void ArchiveReader::readRaw(char* data, std::size_t size)
 {
     while (size > 0) {
         if (m_pos == m_end) {
-            m_pos = m_end = m_buffer;
-            const std::size_t got = m_source.read(m_buffer, kArchiveBufferSize);
+            m_pos = m_end = m_buffer.get();
+            const std::size_t got = m_source.read(m_buffer.get(), m_capacity);
             if (got == 0)
                 endOfFile();
             m_fetched += got;
-            m_end = m_buffer + got;
+            m_end = m_buffer.get() + got;
         }
         const std::size_t chunk = std::min(size, std::size_t(m_end - m_pos));
         std::memcpy(data, m_pos, chunk);
@@ -163,11 +165,10 @@ void ArchiveReader::assignText(std::string& target, const char* data, std::size_
         target = utf8FromUtf16le(data, bytes / 2);
         return;
     }
-    const void* zero = std::memchr(data, 0, bytes);
-    target.assign(data, zero ? std::size_t(static_cast<const char*>(zero) - data) : bytes);
+    assignNarrow(target, data, bytes);
 }
 
-void ArchiveReader::readString(std::string& target)
+void ArchiveReader::readCountedString(std::string& target)
 {
     const Length length = readLength();
     const std::uint64_t unit = length.wide ? 2 : 1;

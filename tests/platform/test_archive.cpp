@@ -10,6 +10,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -274,6 +275,14 @@ TEST_F(ArchiveTest, ReaderFillsItsBufferInBlocks)
         ASSERT_EQ(in.readI32(), i);
     EXPECT_EQ(in.bytesLeft(), 0u);
     EXPECT_EQ(source.requests, (std::vector<std::size_t>{4096, 4096, 4096}));
+    // A reader given a larger buffer asks for that much; an i32 cut by the refill keeps its first bytes.
+    ASSERT_EQ(::lseek(fileno(file.get()), 0, SEEK_SET), 0);
+    platform::FileSource again(fileno(file.get()), "archive.bin");
+    CountingSource larger(again);
+    ArchiveReader wide(larger, "archive.bin", 6002);
+    for (int i = 0; i < 2500; ++i)
+        ASSERT_EQ(wide.readI32(), i);
+    EXPECT_EQ(larger.requests, (std::vector<std::size_t>{6002, 6000}));
 }
 
 TEST_F(ArchiveTest, WriterEmptiesItsBufferOnlyWhenFullOrFlushed)
