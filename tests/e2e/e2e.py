@@ -653,10 +653,10 @@ def another_window(scene):
     return window
 
 
-def demands_attention(desktop, window):
-    """Whether the window asks for attention: the WM_HINTS urgency flag or the EWMH state openbox keeps."""
+def attention(desktop, window):
+    """(EWMH demands attention, WM_HINTS urgency flag) of the window."""
     hints = desktop.run(["xprop", "-id", str(window), "WM_HINTS", "_NET_WM_STATE"], check_rc=False)
-    return "urgency hint bit is set" in hints or "_NET_WM_STATE_DEMANDS_ATTENTION" in hints
+    return "_NET_WM_STATE_DEMANDS_ATTENTION" in hints, "urgency hint bit is set" in hints
 
 
 def child_processes(pid):

@@ -12,7 +12,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e  # noqa: E402
-from e2e import check, log, wait_equal, wait_for  # noqa: E402
+from e2e import attention, check, log, wait_equal, wait_for  # noqa: E402
 
 PRESET = 2
 DESKTOP_ID = "io.github.pelmora.pelmora"
@@ -40,12 +40,6 @@ def stop(scene, program):
 
 def wait_stopped(program):
     wait_equal("the preset back after STOP", program.title, "Pelmora -  00:00:%02d " % PRESET, timeout=5)
-
-
-def attention(desktop, window):
-    """(EWMH demands attention, WM_HINTS urgency flag) of the window."""
-    hints = desktop.run(["xprop", "-id", str(window), "WM_HINTS", "_NET_WM_STATE"], check_rc=False)
-    return "_NET_WM_STATE_DEMANDS_ATTENTION" in hints, "urgency hint bit is set" in hints
 
 
 def still_ringing(program):
@@ -86,9 +80,8 @@ def sound_failure_is_told():
         note = wait_for("the notification of the failed sound", lambda: service.calls("Notify"), timeout=PRESET + 5)[0]
         check(note[2] == ENDED and note[3].startswith("The sound could not be played: "), f"notification {note}")
         check(scene.desktop.active_window() == program.window, "the window was not active: the case is not tested")
+        # That stderr says it once is the sound-server test's (no server, no device).
         stop(scene, program)
-        told = program.output().count("the alarm's sound could not be played")
-        check(told == 1, f"the failure was told {told} times on stderr: {program.output()}")
 
 
 def run():

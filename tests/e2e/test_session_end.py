@@ -109,6 +109,15 @@ class SessionManager:
         self.press(self.widget("chooseSessionPopup", -1, 0))
 
 
+def ended_in_work(scene, what, other_than=None):
+    """Finds the Pelmora window of a process other than `other_than`, checks it runs in the work folder, ends it."""
+    window = wait_for(what, lambda: next((w for w in scene.desktop.pelmora_windows()
+                                          if scene.desktop.pid_of(w) not in (other_than, None)), None))
+    pid = scene.desktop.pid_of(window)
+    check(os.path.realpath(os.readlink(f"/proc/{pid}/cwd")) == os.path.realpath(scene.work), f"{what}: another folder")
+    os.kill(pid, signal.SIGTERM)
+
+
 def under_session_manager(scene):
     for program in ("xsm", "iceauth"):
         check(shutil.which(program), f"{program} is not installed (scripts/install-deps.sh installs it)")
@@ -158,24 +167,14 @@ def under_session_manager(scene):
     restart = [os.fsdecode(word[1:]) for word in itertools.takewhile(lambda word: word.startswith(b"\t"), words)]
     scene.desktop.env.pop("SESSION_MANAGER")
     SessionManager(scene).load_session()
-    restarted = wait_for("Pelmora started by the session", lambda: next(
-        (w for w in scene.desktop.pelmora_windows() if scene.desktop.pid_of(w) not in (program.process.pid, None)),
-        None))
-    pid = scene.desktop.pid_of(restarted)
-    check(os.path.realpath(os.readlink(f"/proc/{pid}/cwd")) == os.path.realpath(scene.work),
-          "the session started Pelmora in another folder")
-    os.kill(pid, signal.SIGTERM)
+    ended_in_work(scene, "Pelmora started by the session", program.process.pid)
     wait_equal("the restarted Pelmora to end", scene.desktop.pelmora_windows, [], timeout=10)
 
     # xsm starts the program in the session's CurrentDirectory; other managers run the restart command as it is.
     log("the restart command alone starts Pelmora in its folder")
     process = subprocess.Popen(restart, cwd=scene.root, env=scene.desktop.env)
     scene.desktop.processes.append(process)
-    window = wait_for("Pelmora started by its restart command", lambda: next(iter(scene.desktop.pelmora_windows()), None))
-    pid = scene.desktop.pid_of(window)
-    check(os.path.realpath(os.readlink(f"/proc/{pid}/cwd")) == os.path.realpath(scene.work),
-          f"the restart command {restart} started Pelmora in another folder")
-    os.kill(pid, signal.SIGTERM)
+    ended_in_work(scene, f"Pelmora started by its restart command {restart}")
     check(process.wait(10) == 0, "the Pelmora of the restart command ended with an error")
 
 

@@ -16,14 +16,16 @@ TICKS = 10
 NO_SERVER = "unix:/nonexistent/pulse/native"
 FAILURE_LINE = "pelmora: the alarm's sound could not be played: "
 SILENCE_AFTER_STOP = 2.5
-DROPOUT = 0.010
+# While a tone plays, its stream (40 ms asked for) runs PipeWire's graph in 5.3 ms cycles, whatever the recorder
+# asks; a server held up past a cycle loses that cycle's samples but keeps the tone's time. Up to four lost cycles.
+DROPOUT = 0.022
 # A tone's length as heard, in ms either way: a loaded server may lose a few ms; the plugin's path loses none.
 LENGTH_SLACK = 10
 WHOLE_LENGTH_SLACK = 2
 
 
 def tones_heard(samples):
-    """(start in seconds, hz, ms) of each tone. A loaded machine's server may lose a few milliseconds to silence,
+    """(start in seconds, hz, ms) of each tone. A loaded machine's server may lose a few of its cycles to silence,
     but each tone goes to the server whole, at once: pieces less than DROPOUT apart are one tone, measured in
     length from its first piece to its last and in frequency on its longest piece."""
     tones = []
