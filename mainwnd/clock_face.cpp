@@ -70,13 +70,24 @@ std::uint32_t showSelectedTask(CDia_Main& window)
 }
 
 // The clock text with nothing selected, else the description up to its first line break.
+std::string counterTitle(const std::string& clockText)
+{
+    return platform::format("Pelmora - %s", clockText.c_str());
+}
+
 std::string titleText(const CDia_Main& window)
 {
     if (!window.IsSelected())
-        return platform::format("Pelmora - %s", window.m_strText.c_str());
+        return counterTitle(window.m_strText);
     const std::string& description = window.m_taskShown.strDescription;
     return platform::format("Pelmora - %s",
                             platform::withVisibleControls(platform::firstLineMarked(platform::boundedPrefix(description))).c_str());
+}
+
+// Qt takes "[*]" as the modified-marker placeholder and drops it; doubled, it shows as written.
+QString shownTitle(const std::string& title)
+{
+    return QString::fromLocal8Bit(title).replace(QLatin1String("[*]"), QLatin1String("[*][*]"));
 }
 
 // The part of a paint that is the window's own surface over the clock. Qt also repaints a parent
@@ -96,6 +107,14 @@ void CDia_Main::CreateClockFont()
 {
     m_fontClock = QFont(QString::fromLatin1(kClockFamily));
     m_fontClock.setPixelSize(pixelSizeForCellHeight(m_fontClock, kClockCellHeight));
+}
+
+// A ticking counter's title goes out ahead of its digits, so the display takes both in one batch and the
+// paint finds it set. A selected task's title is its description, which the ticks leave as it is.
+void CDia_Main::ShowTitleAhead()
+{
+    if (!IsSelected())
+        setWindowTitle(shownTitle(counterTitle(spanText(m_spanCounter))));
 }
 
 std::string CDia_Main::ClockText() const
@@ -133,8 +152,7 @@ void CDia_Main::PaintClockFace(const QRegion& region)
     painter.drawText(baseline, QString::fromLatin1(kBlankCells));
     painter.drawText(baseline, QString::fromLocal8Bit(m_strText));
 
-    // Qt takes "[*]" as the modified-marker placeholder and drops it; doubled, it shows as written.
-    setWindowTitle(QString::fromLocal8Bit(titleText(*this)).replace(QLatin1String("[*]"), QLatin1String("[*][*]")));
+    setWindowTitle(shownTitle(titleText(*this)));
 
     if (m_taskShown.bAtTime && m_bRunning) {
         painter.fillRect(kDot, fromColorRef(m_bBlinkOn ? kDotOff : kDotOn));

@@ -87,6 +87,7 @@ public:
     void PaintClockFace(const QRegion& region);
     // What the face shows now, read without painting; a bad selection raises as the paint does.
     std::string ClockText() const;
+    void ShowTitleAhead();
 
     // Task list and its commands (list_view.cpp)
     void SetUpListView();

@@ -162,6 +162,7 @@ void CDia_Main::OnTimer()
         --m_spanCounter;
         thumbFollowsCounter(*this);
     }
+    ShowTitleAhead();
     RedrawClock();
     if (alarmWentOff)
         RaiseAlarmOnce();
