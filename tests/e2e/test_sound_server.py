@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """E2E: the alarm through a real sound server (PipeWire with pipewire-pulse, no ALSA route to it), with that server
-frozen for a while, through ALSA's pulse plugin while Pelmora's own client finds no server, and with neither a
-server nor a device: one 1000 Hz / 100 ms tone per tick until STOP, silence after it, and one line on stderr when
-no tone can sound."""
+frozen for a while, through ALSA's pulse plugin while Pelmora's own client finds no server, with neither a server
+nor a device, and without the program's sound module: one 1000 Hz / 100 ms tone per tick until STOP, silence after
+it, and one line on stderr when no tone can sound."""
 import os
+import shutil
 import sys
 import time
 
@@ -119,6 +120,21 @@ def run():
             told = [line for line in program.output().splitlines() if line.startswith(FAILURE_LINE)]
             check(len(told) == 1 and "no sound server or sound device answered" in told[0],
                   f"pelmora's output should tell the failure once: {program.output()!r}")
+
+            log("a program without its sound module beside it: the server and the device are there, unused")
+            del scene.desktop.env["PULSE_SERVER"]
+            alone = os.path.join(scene.root, "bin", "pelmora")
+            os.makedirs(os.path.dirname(alone))
+            shutil.copy2(e2e.PELMORA, alone)
+            e2e.PELMORA, installed = alone, e2e.PELMORA
+            try:
+                tones, _, program = alarm_until_stop(scene, server, "nomodule", ticks=3)
+            finally:
+                e2e.PELMORA = installed
+            check(tones == [] and program.tones() == [], f"tones were played without the module: {tones}")
+            told = [line for line in program.output().splitlines() if line.startswith(FAILURE_LINE)]
+            check(len(told) == 1 and "the sound module could not be loaded: " in told[0] and "pelmora-sound.so" in told[0],
+                  f"pelmora's output should tell the missing module once: {program.output()!r}")
         finally:
             server.stop()
 
