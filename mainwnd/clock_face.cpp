@@ -69,12 +69,12 @@ std::uint32_t showSelectedTask(CDia_Main& window)
     return task.bCountUp ? CDia_Main::COLOR_COUNT_UP : CDia_Main::COLOR_COUNT_DOWN;
 }
 
-// The clock text with nothing selected, else the description up to its first line break.
 std::string counterTitle(const std::string& clockText)
 {
     return platform::format("Pelmora - %s", clockText.c_str());
 }
 
+// The clock text with nothing selected, else the description up to its first line break.
 std::string titleText(const CDia_Main& window)
 {
     if (!window.IsSelected())
